@@ -1,0 +1,44 @@
+# Kinolite: set-up, build, test, demo and benchmarks.
+#   make deps              install the Debian packages (idempotent)
+#   make build             configure and build into build/
+#   make test              deps + build + ctest   (SANITIZE=1: ASan/UBSan build in build-asan/)
+#   make demo              deps + build, convert samples/ into out/ and inspect the result
+#   make bench             deps + build + benchmarks
+
+SANITIZE ?= 0
+ifeq ($(SANITIZE),1)
+  BUILD_DIR ?= build-asan
+  CMAKE_FLAGS += -DKINOLITE_SANITIZE=ON -DKINOLITE_BENCH=OFF
+else
+  BUILD_DIR ?= build
+endif
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all deps configure build test demo bench clean format
+
+all: build
+
+deps:
+	scripts/install-deps
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+demo: build
+	scripts/demo $(BUILD_DIR)
+
+bench: build
+	scripts/bench $(BUILD_DIR)
+
+format:
+	find translib cli app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan out

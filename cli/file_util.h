@@ -1,0 +1,12 @@
+#pragma once
+// Small file helpers of the command-line tool.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Reads a whole file; false when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::vector<uint8_t>* out);
+
+// Writes bytes to a new file (truncating); false on any error.
+bool writeWholeFile(const std::string& path, const uint8_t* data, size_t size);

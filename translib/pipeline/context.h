@@ -1,0 +1,99 @@
+#pragma once
+// The conversion pipeline's process-wide state. One job runs at a time, on the worker
+// thread; the pipeline, the demultiplexer and both video codecs read and write the fields
+// they own. Only the two progress counters are read by another thread.
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The settings of one job, built by the job list's worker from a list row.
+struct JobSettings {
+    uint16_t cropLeft = 0;        // pixels removed at the left edge of the decoded picture
+    uint16_t cropTop = 0;         // pixels removed at the top edge
+    uint16_t cropHorizontal = 0;  // left plus right crop
+    uint16_t cropVertical = 0;    // top plus bottom crop
+    int8_t cropEnabled = 1;       // non-zero: crop before scaling
+    uint16_t width = 128;         // target picture size
+    uint16_t height = 96;
+    uint32_t bitRate = 100000;    // target video bits per second
+    uint8_t rotate = 0;           // always 0: no picture is ever rotated
+};
+
+struct ConversionContext {
+    // 0 = the job failed, 1 = good so far, 2 = good but the source frame rate is irregular.
+    int32_t success = 0;
+
+    // Settings of the current job.
+    uint16_t cropLeft = 0;
+    uint16_t cropTop = 0;
+    uint16_t cropHorizontal = 0;
+    uint16_t cropVertical = 0;
+    int8_t cropEnabled = 0;
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint32_t bitRate = 0;
+    uint8_t rotate = 0;
+    uint32_t frameRate = 0;  // target frames per second, from the frame-rate table
+
+    // Names of the job. Directories end in '/'.
+    std::string moduleDir;    // where the video elementary-stream file lies
+    std::string sourceDir;    // the source path up to and including its last '/'
+    std::string baseName;     // source file name without directory and last extension
+    std::string destDir;      // destination directory as handed in
+    std::string outputPath;   // destDir + baseName + "_new.mp4"
+    std::string pcmPath;      // sourceDir + baseName + ".pcm"
+    std::string wavName;      // destDir + baseName + ".mp4.wav" (printed only)
+    std::string videoEsPath;  // set by the stream dump when the video stream is added
+
+    // Open files.
+    FILE* output = nullptr;   // the handset movie file
+    FILE* pcmFile = nullptr;  // PCM temporary file, AAC sources only
+
+    // Audio kind: 1 = AAC decoded to PCM while demultiplexing, 0 = AMR frames in memory.
+    uint8_t isAac = 0;
+    void* aacDecoder = nullptr;  // NeAACDecHandle of the AAC track
+
+    // AMR frames collected while demultiplexing.
+    std::vector<uint8_t> amrBuffer;
+    uint32_t amrBytes = 0;
+    uint8_t amrFrameSize = 0;  // 0 until detected, then 32, 27 or 20
+
+    // Decoded AMR audio.
+    std::vector<int16_t> pcmSamples;
+    int32_t pcmSampleCount = 0;
+
+    // Counts; the last three go into the file header.
+    uint32_t videoFrames = 0;
+    int32_t audioFrames = 0;
+    int32_t wavBytes = 0;
+    int32_t videoBytes = 0;
+    int32_t headerFrames = 0;
+    uint8_t headerSize = 24;
+    uint32_t fileTag = 0;
+    uint32_t sourceFrameRate = 0;
+
+    // Progress counters, polled by the user interface thread while a stage runs.
+    std::atomic<int32_t> videoProgress{0};  // frames taken by the encoder
+    std::atomic<int32_t> audioProgress{0};  // AMR frames decoded
+
+    // Size of the frames in the decoded-pictures file, published by the video decoder.
+    int32_t sourceWidth = 0;
+    int32_t sourceHeight = 0;
+
+    // Statistics of the source video track, filled by the demultiplexer.
+    uint32_t videoTotalBytes = 0;
+    uint32_t videoBitRate = 0;
+    uint32_t videoFrameRate = 0;
+    uint32_t videoAverageFrameRate = 0;
+    float frameRateDeviation = 0.0f;
+};
+
+extern ConversionContext g_context;
+
+// The pipeline's error log: prints the formatted line and a newline on standard output,
+// sets `success` to 0 and returns 1. Every error of the pipeline and the demultiplexer
+// goes through it, so any error fails the job.
+int logError(const char* format, ...) __attribute__((format(printf, 1, 2)));

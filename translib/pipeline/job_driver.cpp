@@ -1,0 +1,92 @@
+#include "pipeline/job_driver.h"
+
+#include <cstdio>
+
+#include "pipeline/amr_decoder.h"
+#include "pipeline/handset_file.h"
+#include "pipeline/wav_section.h"
+#include "platform/platform.h"
+
+namespace {
+
+struct FrameRateEntry {
+    uint16_t width, height;
+    uint32_t frameRate;
+};
+
+constexpr FrameRateEntry kFrameRateTable[] = {
+    {160, 96, 10}, {160, 128, 8}, {176, 144, 8}, {128, 96, 15}, {128, 128, 10},
+};
+
+// Frame rate of a size that is not in the table (the job fails anyway).
+constexpr uint32_t kFallbackFrameRate = 10;
+
+}  // namespace
+
+bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate) {
+    for (const FrameRateEntry& e : kFrameRateTable) {
+        if (e.width == width && e.height == height) {
+            *frameRate = e.frameRate;
+            return true;
+        }
+    }
+    *frameRate = kFallbackFrameRate;
+    return false;
+}
+
+void applyJobSettings(const JobSettings& s) {
+    ConversionContext& c = g_context;
+    c.cropLeft = s.cropLeft;
+    c.cropTop = s.cropTop;
+    c.cropHorizontal = s.cropHorizontal;
+    c.cropVertical = s.cropVertical;
+    c.cropEnabled = s.cropEnabled;
+    c.rotate = s.rotate;
+    c.width = s.width;
+    c.height = s.height;
+    c.bitRate = s.bitRate;
+    c.videoProgress = 0;
+    c.audioProgress = 0;
+    c.success = 1;
+    if (!frameRateForSize(s.width, s.height, &c.frameRate)) c.success = 0;
+}
+
+void encodeAudio() {
+    ConversionContext& c = g_context;
+    if (c.isAac) {
+        encodeAdpcmSection(nullptr, 0, true, c.pcmPath);
+        if (c.pcmFile) {
+            std::fclose(c.pcmFile);
+            c.pcmFile = nullptr;
+        }
+        platform::removeFile(c.pcmPath);
+        return;
+    }
+    std::printf("AMR_DECODER START, please wait...\n");
+    // One zero byte after the stored frames, not counted in amrBytes.
+    c.amrBuffer.resize(c.amrBytes);
+    c.amrBuffer.push_back(0);
+    decodeAmr();
+    std::vector<uint8_t>().swap(c.amrBuffer);
+    std::printf("AMR_DECODER END, OK!\n");
+    std::printf("ADPCM encoder START, please wait...\n");
+    std::printf("%s\n", c.wavName.c_str());
+    encodeAdpcmSection(c.pcmSamples.data(), static_cast<uint32_t>(c.pcmSampleCount), false,
+                       std::string());
+    std::vector<int16_t>().swap(c.pcmSamples);
+    std::printf("ADPCM encoder END, OK!\n");
+}
+
+int runAudioStage(const std::atomic<int32_t>** progressOut) {
+    ConversionContext& c = g_context;
+    if (progressOut) *progressOut = &c.audioProgress;
+    encodeAudio();
+    if (!writeHandsetHeader()) c.success = 0;
+    // The file is closed even when the final header came up short, so that no handle
+    // outlives the job.
+    if (c.output) {
+        if (std::fclose(c.output) != 0) c.success = 0;
+        c.output = nullptr;
+    }
+    return c.success;
+}

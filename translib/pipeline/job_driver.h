@@ -1,0 +1,23 @@
+#pragma once
+// The job driver: turns one conversion job into one handset movie file. For each job the
+// worker calls applyJobSettings, then the stages in order; each stage returns `success`.
+
+#include <atomic>
+#include <cstdint>
+
+#include "pipeline/context.h"
+
+// Target frames per second for a picture size; false for a size not in the table.
+bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate);
+
+// Copies the settings into the context, resets the progress counters and sets `success`
+// to 1, or to 0 (with frameRate 10) when the size is not in the frame-rate table.
+void applyJobSettings(const JobSettings& settings);
+
+// Audio stage: ADPCM-encodes the job's audio into the WAV section and writes the final
+// header. Stores the address of audioProgress through progressOut first.
+int runAudioStage(const std::atomic<int32_t>** progressOut);
+
+// The audio encoding of the audio stage: AAC sources encode the PCM file at pcmPath,
+// AMR sources decode amrBuffer first. Failures clear `success`.
+void encodeAudio();
