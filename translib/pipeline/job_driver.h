@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "pipeline/context.h"
 
@@ -21,3 +22,16 @@ int runAudioStage(const std::atomic<int32_t>** progressOut);
 // The audio encoding of the audio stage: AAC sources encode the PCM file at pcmPath,
 // AMR sources decode amrBuffer first. Failures clear `success`.
 void encodeAudio();
+
+// Preparation: demultiplexes the source into the job's temporary files and writes the
+// first header of the handset movie file (opened at destDir + baseName + "_new.mp4",
+// left open after the header for the video stage). Returns `success`: 0 failed (nothing
+// of the job is left on disk), 1 good, 2 good but the source frame rate is irregular.
+// The out-parameters (each may be null) receive audioFrames, the rescaled videoFrames
+// and videoEsPath.
+int prepareJob(const std::string& sourcePath, const std::string& destDir,
+               int32_t* audioFramesOut, uint32_t* videoFramesOut, std::string* videoEsPathOut);
+
+// The demultiplexing part of preparation: opens the output, runs the demultiplexer over
+// the whole source, prints the source statistics and decides the frame counts.
+void demuxToFiles(const std::string& sourcePath);

@@ -1,0 +1,40 @@
+#pragma once
+// A stream sink for tests: remembers every stream added and every block sent, and
+// follows the selection state like the pipeline's sink.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "demux/es_out.h"
+
+namespace mp4test {
+
+struct SentBlock {
+    int stream;  // index into RecordingSink::streams
+    int32_t size;
+    int64_t dts, pts;
+    std::vector<uint8_t> bytes;
+};
+
+struct RecordedStream {
+    EsDescriptor descriptor;  // the sink's copy
+    bool selected = true;
+    bool deleted = false;
+};
+
+struct RecordingSink {
+    std::vector<RecordedStream> streams;
+    std::vector<SentBlock> blocks;
+    int selectCalls = 0;
+};
+
+// A new EsOut over a RecordingSink (owned by the EsOut). Free with closeRecordingSink;
+// `recording(out)` reads what was recorded.
+EsOut* newRecordingSink();
+void closeRecordingSink(EsOut* out);
+RecordingSink& recording(EsOut* out);
+// A closer for DEMUX_OpenWithSink that leaves the sink to the test.
+void keepRecordingSink(EsOut* out);
+
+}  // namespace mp4test

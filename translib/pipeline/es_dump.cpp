@@ -1,0 +1,341 @@
+#include "pipeline/es_dump.h"
+
+#include <neaacdec.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "demux/demux.h"
+#include "demux/demux_log.h"
+#include "pipeline/context.h"
+#include "pipeline/job_files.h"
+#include "pipeline/resampler.h"
+
+struct EsOutStream {
+    FILE* file = nullptr;
+    EsDescriptor descriptor;
+    EsOutStream* previous = nullptr;
+    EsOutStream* next = nullptr;
+    int32_t id = 0;
+    bool selected = false;
+    int32_t total = 0;
+};
+
+struct EsOutState {
+    std::string prefix;
+    EsOutStream* list = nullptr;
+};
+
+namespace {
+
+// The rate of the audio section for AAC sources.
+constexpr uint32_t kPcmRate = 16000;
+// Samples per channel of one AAC frame, and of an SBR frame (which doubles the rate).
+constexpr int kAacFrameSamples = 1024;
+constexpr int kMaxFrameSamples = 2 * kAacFrameSamples;
+// The resampler counts rates in units of 1/25 of their value.
+constexpr uint32_t kRateUnit = 25;
+
+int32_t g_nextStreamId = 1;
+bool g_writeFailed = false;
+
+// AAC working buffers, kept for the whole process. Element 0 of each resampler input
+// holds the last sample of the previous frame.
+struct AacBuffers {
+    int16_t inFirst[1 + kMaxFrameSamples] = {};
+    int16_t inSecond[1 + kMaxFrameSamples] = {};
+    std::vector<int16_t> outFirst, outSecond;
+    std::vector<uint8_t> pcm;  // little-endian mono output of one frame
+};
+AacBuffers g_aac;
+
+void freeRecord(EsOutStream* record) {
+    if (record->file) std::fclose(record->file);
+    es_descriptor_Clean(&record->descriptor);
+    delete record;
+}
+
+void appendRecord(EsOutStream** list, EsOutStream* record) {
+    if (!*list) {
+        *list = record;
+        record->previous = record->next = record;
+        return;
+    }
+    EsOutStream* head = *list;
+    record->next = head;
+    record->previous = head->previous;
+    head->previous->next = record;
+    head->previous = record;
+}
+
+int esdumpDel(EsOut* out, EsOutStream* handle) {
+    return es_id_Del(out && out->state ? &out->state->list : nullptr, handle);
+}
+
+bool writePcm(const int16_t* samples, int count, bool mixSecond, const int16_t* second) {
+    ConversionContext& c = g_context;
+    g_aac.pcm.resize(static_cast<size_t>(count) * 2);
+    for (int i = 0; i < count; ++i) {
+        int32_t v = mixSecond ? (static_cast<int32_t>(samples[i]) + second[i]) >> 1 : samples[i];
+        g_aac.pcm[2 * i] = static_cast<uint8_t>(v & 0xFF);
+        g_aac.pcm[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+    }
+    if (!c.pcmFile || count == 0) return true;  // no PCM file: the samples go nowhere
+    return std::fwrite(g_aac.pcm.data(), 2, static_cast<size_t>(count), c.pcmFile) ==
+           static_cast<size_t>(count);
+}
+
+// Decodes one raw AAC frame and writes it as 16 kHz mono PCM.
+void sendAac(const Block* block) {
+    ConversionContext& c = g_context;
+    NeAACDecFrameInfo info = {};
+    const int16_t* decoded = nullptr;
+    if (c.aacDecoder && g_aacParams.initialized && block->size > 0) {
+        decoded = static_cast<const int16_t*>(
+            NeAACDecDecode(static_cast<NeAACDecHandle>(c.aacDecoder), &info, block->buffer,
+                           static_cast<unsigned long>(block->size)));
+    } else {
+        info.error = 1;  // no decoder for this stream
+    }
+    ++c.audioFrames;
+    if (info.error || !decoded) {
+        c.success = 0;
+        return;
+    }
+    const int channels = info.channels;
+    g_aacParams.channels = static_cast<uint32_t>(channels);
+    if (channels < 1 || channels > 2) return;  // the track is given up before its next frame
+    const int n = static_cast<int>(info.samples / static_cast<unsigned long>(channels));
+    // Frames larger than an SBR frame do not exist; one would not fit the working buffers.
+    if (n > kMaxFrameSamples) {
+        c.success = 0;
+        return;
+    }
+    // Every sample the decoder yields is taken, at the rate it reports.
+    for (int i = 0; i < n; ++i) {
+        g_aac.inFirst[1 + i] = decoded[i * channels];
+        g_aac.inSecond[1 + i] = decoded[i * channels + channels - 1];
+    }
+    const uint32_t rate = static_cast<uint32_t>(info.samplerate);
+    bool ok;
+    if (rate == kPcmRate) {
+        ok = writePcm(g_aac.inFirst + 1, n, false, nullptr);
+    } else {
+        // Room for upsampling from the lowest AAC rates: the resampler makes about
+        // n * 16000 / rate samples, plus the carried one and rounding.
+        const uint32_t inputUnit = rate / kRateUnit;
+        const size_t room =
+            inputUnit ? static_cast<size_t>(n + 4) * (kPcmRate / kRateUnit) / inputUnit + 4 : 4;
+        if (g_aac.outFirst.size() < room) {
+            g_aac.outFirst.resize(room);
+            g_aac.outSecond.resize(room);
+        }
+        int k = resample(g_aac.inFirst, g_aac.inSecond, n, rate, g_aac.outFirst.data(),
+                         g_aac.outSecond.data());
+        ok = writePcm(g_aac.outFirst.data(), k, true, g_aac.outSecond.data());
+    }
+    if (!ok) {
+        c.success = 0;
+        g_writeFailed = true;
+    }
+}
+
+void sendAmr(const Block* block) {
+    ConversionContext& c = g_context;
+    const uint16_t n = static_cast<uint16_t>(block->size);
+    if (c.amrFrameSize == 0) {
+        // Storage-format frames of 12.2, 10.2 and 7.95 kbit/s.
+        if (n % 32 == 0) c.amrFrameSize = 32;
+        else if (n % 27 == 0) c.amrFrameSize = 27;
+        else if (n % 20 == 0) c.amrFrameSize = 20;
+    }
+    if (c.amrFrameSize == 0 || block->size % c.amrFrameSize != 0) return;
+    c.amrBuffer.resize(c.amrBytes);
+    c.amrBuffer.insert(c.amrBuffer.end(), block->buffer, block->buffer + block->size);
+    c.amrBytes += static_cast<uint32_t>(block->size);
+}
+
+}  // namespace
+
+int esdump_Open(const char* prefix, EsOut** out) {
+    *out = nullptr;
+    EsOutState* state = new (std::nothrow) EsOutState;
+    EsOut* sink = new (std::nothrow) EsOut;
+    if (!state || !sink) {
+        logError("esdump_Open, malloc failed");
+        delete state;
+        delete sink;
+        return -1;
+    }
+    state->prefix = prefix ? prefix : "";
+    sink->Add = esdump_Add;
+    sink->Send = esdump_Send;
+    sink->Del = esdumpDel;
+    sink->Control = esdump_Control;
+    sink->state = state;
+    g_writeFailed = false;
+    *out = sink;
+    return 0;
+}
+
+void esdump_Close(EsOut* out) {
+    if (!out || !out->state) {
+        logError("esdump_Close, invalid input parameters");
+        return;
+    }
+    if (out->state->list) es_id_FreeList(&out->state->list);
+    delete out->state;
+    delete out;
+}
+
+EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor) {
+    if (!out || !out->state || !descriptor) {
+        logError("esdump_Add, invalidate parameters");
+        return nullptr;
+    }
+    EsOutStream* record = nullptr;
+    if (es_id_Alloc(&record) != 0) return nullptr;
+    es_descriptor_Copy(&record->descriptor, descriptor);
+
+    const std::string& prefix = out->state->prefix;
+    std::string name;
+    switch (descriptor->category) {
+        case VIDEO_ES:
+            name = g_context.moduleDir + g_context.baseName + kVideoEsSuffix;
+            g_context.videoEsPath = name;
+            break;
+        case AUDIO_ES:
+            break;
+        case SPU_ES:
+            name = prefix + "spu" + std::to_string(record->id) + ".cmp";
+            break;
+        case UNKNOWN_ES:
+            log_Warning("esdump_Add, encount a UNKNOWN_ES");
+            name = prefix + "audio" + std::to_string(descriptor->id) + ".cmp";
+            break;
+        default:
+            logError("esdump_Add, undefine type es");
+            freeRecord(record);
+            return nullptr;
+    }
+    if (descriptor->category != AUDIO_ES) record->file = std::fopen(name.c_str(), "wb");
+    record->selected = true;
+    record->total = 0;
+    appendRecord(&out->state->list, record);
+    if (descriptor->category != AUDIO_ES && record->file && descriptor->extraSize > 0 &&
+        descriptor->extra) {
+        size_t size = static_cast<size_t>(descriptor->extraSize);
+        if (std::fwrite(descriptor->extra, 1, size, record->file) != size) {
+            logError("esdump_Add, file_Write error");
+            if (descriptor->category == VIDEO_ES) g_writeFailed = true;
+        }
+    }
+    return record;
+}
+
+int esdump_Send(EsOut* out, EsOutStream* handle, Block* block) {
+    ConversionContext& c = g_context;
+    if (!out || !handle || !block) {
+        logError("esdump_Send, invalidate parameters");
+        block_Free(block);
+        return -1;
+    }
+    if (!handle->selected) {
+        block_Free(block);
+        log_Warning("esdump_Send, the es isn't selected");
+        return -1;
+    }
+    const int32_t category = handle->descriptor.category;
+    if (category == VIDEO_ES && !handle->file) {
+        logError("esdump_Send, the file of this es id don't exist");
+        g_writeFailed = true;
+        block_Free(block);
+        return -1;
+    }
+    log_Debug("esdump_Send, try to write %d bytes to file", static_cast<int>(block->size));
+    if (category == VIDEO_ES) {
+        size_t size = static_cast<size_t>(block->size);
+        if (std::fwrite(block->buffer, 1, size, handle->file) != size) g_writeFailed = true;
+        ++c.videoFrames;
+        std::fflush(handle->file);
+    } else if (category == AUDIO_ES && c.success) {
+        if (c.isAac) sendAac(block);
+        else sendAmr(block);
+    }
+    handle->total += block->size;
+    block_Free(block);
+    return 0;
+}
+
+int esdump_Control(EsOut* out, int query, ...) {
+    (void)out;
+    if (static_cast<unsigned>(query) > static_cast<unsigned>(kEsOutLastQuery)) {
+        logError("esdump_Controlm, encount a undefine command");
+        return -1;
+    }
+    va_list args;
+    va_start(args, query);
+    if (query == ESOUT_SET_STATE) {
+        EsOutStream* handle = va_arg(args, EsOutStream*);
+        int selected = va_arg(args, int);
+        if (handle) handle->selected = (selected & 0xFF) != 0;
+    } else if (query == ESOUT_GET_STATE) {
+        EsOutStream* handle = va_arg(args, EsOutStream*);
+        bool* selected = va_arg(args, bool*);
+        if (selected) *selected = handle && handle->selected;
+    }
+    va_end(args);
+    return 0;
+}
+
+int es_id_Alloc(EsOutStream** out) {
+    *out = nullptr;
+    EsOutStream* record = new (std::nothrow) EsOutStream;
+    if (!record) {
+        logError("es_id_Alloc, alloc mem for block CB failed");
+        return -1;
+    }
+    record->id = g_nextStreamId++;
+    record->selected = false;
+    *out = record;
+    return 0;
+}
+
+int es_id_Del(EsOutStream** list, EsOutStream* record) {
+    if (!list || !*list || !record) {
+        logError("es_id_Del, invalidate parameters");
+        return -1;
+    }
+    if (record->next == record) {
+        *list = nullptr;
+    } else {
+        if (*list == record) *list = record->next;
+        record->previous->next = record->next;
+        record->next->previous = record->previous;
+    }
+    freeRecord(record);
+    return 0;
+}
+
+void es_id_FreeList(EsOutStream** list) {
+    if (!list || !*list) {
+        logError("es_id_FreeList, invalidate parameters");
+        return;
+    }
+    EsOutStream* head = *list;
+    EsOutStream* record = head->next;
+    while (record != head) {
+        EsOutStream* next = record->next;
+        freeRecord(record);
+        record = next;
+    }
+    freeRecord(head);
+    *list = nullptr;
+}
+
+bool esdump_WriteFailed() { return g_writeFailed; }
+
+int32_t esdump_NextStreamId() { return g_nextStreamId; }

@@ -1,0 +1,31 @@
+#pragma once
+// The stream dump: the pipeline's stream sink (EsOut). Video samples go, behind the
+// stream's decoder-specific bytes, into the video elementary-stream file; AMR frames are
+// collected in memory; AAC frames are decoded at once, brought to 16 kHz mono and written
+// to the PCM file; other streams get files of their own.
+
+#include <cstdint>
+
+#include "demux/es_out.h"
+
+// Opens a sink whose stream files are named with `prefix` (the source's directory).
+// Returns 0, or -1 ("esdump_Open, malloc failed").
+int esdump_Open(const char* prefix, EsOut** out);
+// Frees every stream record (closing its file) and the sink.
+void esdump_Close(EsOut* out);
+
+EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor);
+int esdump_Send(EsOut* out, EsOutStream* handle, Block* block);
+int esdump_Control(EsOut* out, int query, ...);
+
+// Stream records: numbers come from one counter for the whole process.
+int es_id_Alloc(EsOutStream** out);
+int es_id_Del(EsOutStream** list, EsOutStream* record);
+void es_id_FreeList(EsOutStream** list);
+
+// True when a write of the current job's video stream or PCM audio came up short since
+// the sink was opened (the job must fail: data is lost).
+bool esdump_WriteFailed();
+
+// The number the next stream record will get (for tests).
+int32_t esdump_NextStreamId();

@@ -1,0 +1,154 @@
+// Preparation of a job: from the source movie to the temporary stream files and the
+// first header of the handset movie file.
+
+#include <cmath>
+#include <cstdio>
+
+#include "demux/demux.h"
+#include "pipeline/context.h"
+#include "pipeline/es_dump.h"
+#include "pipeline/handset_file.h"
+#include "pipeline/job_driver.h"
+#include "pipeline/job_files.h"
+#include "platform/platform.h"
+
+namespace {
+
+// From this call of DEMUX_Demux on, each result is printed.
+constexpr int kQuietDemuxCalls = 2500;
+// A source average frame rate further than this from a whole number may drift.
+constexpr float kDriftThreshold = 0.15f;
+
+void closeFile(FILE** file) {
+    if (*file) {
+        std::fclose(*file);
+        *file = nullptr;
+    }
+}
+
+// Removes everything of a job that failed in preparation: the output, the PCM file and
+// the video elementary-stream file.
+void removeJobFiles() {
+    ConversionContext& c = g_context;
+    closeFile(&c.output);
+    platform::removeFile(c.outputPath);
+    if (c.isAac) {
+        closeFile(&c.pcmFile);
+        platform::removeFile(c.pcmPath);
+    }
+    platform::removeFile(videoEsFilePath());
+}
+
+}  // namespace
+
+void demuxToFiles(const std::string& sourcePath) {
+    ConversionContext& c = g_context;
+    c.amrBytes = 0;
+    c.amrFrameSize = 0;
+    c.videoFrames = 0;
+    std::vector<uint8_t>().swap(c.amrBuffer);
+    // The statistics and the stream path belong to this job's source alone.
+    c.videoTotalBytes = 0;
+    c.videoBitRate = 0;
+    c.videoFrameRate = 0;
+    c.videoAverageFrameRate = 0;
+    c.frameRateDeviation = 0.0f;
+    c.videoEsPath.clear();
+    closeFile(&c.pcmFile);
+
+    setJobNames(sourcePath, c.destDir);
+
+    c.success = 1;
+    c.output = std::fopen(c.outputPath.c_str(), "wb");
+    if (!c.output) {
+        c.success = 0;
+        return;
+    }
+
+    std::printf("%s", c.sourceDir.c_str());
+    const DemuxOpenArgs args = {sourcePath.c_str(), c.sourceDir.c_str()};
+    int opened = DEMUX_Open(2, &args);
+    std::printf("DEMUX_Open return value: %d\n", opened);
+    if (opened != 0) {
+        c.success = 0;
+        return;
+    }
+    if (c.success == 0) {
+        DEMUX_Close();
+        platform::removeFile(videoEsFilePath());
+        return;
+    }
+
+    int calls = 0;
+    for (;;) {
+        int r = DEMUX_Demux();
+        if (++calls > kQuietDemuxCalls) std::printf("DEMUX_Demux return value: %d\n", r);
+        if (r != 0) break;
+    }
+    DEMUX_Close();
+    // The PCM file is complete. A file made for an mp4a entry of a movie whose audio
+    // turned out to be AMR is of no use.
+    closeFile(&c.pcmFile);
+    if (!c.isAac) platform::removeFile(c.pcmPath);
+    if (esdump_WriteFailed()) logError("cannot write the temporary stream files of %s", sourcePath.c_str());
+
+    std::printf(
+        "total video len=%d (bytes), average bit rate=%d (kbps),frame_rate=%d (fps),"
+        "average_frame_rate=%d (fps)\n",
+        static_cast<int>(c.videoTotalBytes), static_cast<int>(c.videoBitRate / 1024),
+        static_cast<int>(c.videoFrameRate), static_cast<int>(c.videoAverageFrameRate));
+
+    c.sourceFrameRate = c.videoAverageFrameRate;
+    if (c.frameRate > c.sourceFrameRate) c.frameRate = c.sourceFrameRate;
+    c.videoFrames = c.sourceFrameRate ? c.videoFrames * c.frameRate / c.sourceFrameRate : 0;
+
+    c.frameRateDeviation = std::fabs(c.frameRateDeviation);
+    if (c.success && c.frameRateDeviation > kDriftThreshold) c.success = 2;
+
+    if (!c.isAac) {
+        if (c.amrFrameSize) {
+            uint32_t frames = c.amrBytes / c.amrFrameSize;
+            c.audioFrames = frames ? static_cast<int32_t>(frames - 1) : 0;
+        } else {
+            // No AMR frame was stored (no audio track, or frames of another size).
+            platform::removeFile(videoEsFilePath());
+            c.audioFrames = 1;
+            c.success = 0;
+        }
+    }
+    if (c.videoFrames == 0) {
+        c.success = 0;
+        if (c.isAac) platform::removeFile(c.pcmPath);
+    }
+}
+
+int prepareJob(const std::string& sourcePath, const std::string& destDir, int32_t* audioFramesOut,
+               uint32_t* videoFramesOut, std::string* videoEsPathOut) {
+    ConversionContext& c = g_context;
+    c.wavBytes = 0;
+    c.videoBytes = 0;
+    c.headerFrames = 0;
+    c.audioFrames = 0;
+    c.isAac = 0;
+    c.fileTag = buildFileTag();
+    if (c.success == 0) return 0;
+
+    c.baseName.clear();
+    c.destDir.clear();
+    setJobNames(sourcePath, destDir);
+
+    demuxToFiles(sourcePath);
+
+    if (videoEsPathOut) *videoEsPathOut = c.videoEsPath;
+    if (videoFramesOut) *videoFramesOut = c.videoFrames;
+    if (audioFramesOut) *audioFramesOut = c.audioFrames;
+    c.headerFrames = static_cast<int32_t>(c.videoFrames);
+    c.headerSize = kHandsetHeaderSize;
+
+    if (c.success && !writeHandsetHeader()) c.success = 0;
+    if (c.success == 0) {
+        removeJobFiles();
+        return 0;
+    }
+    return c.success;
+}
