@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "demux/demux.h"
+#include "demux/demux_internal.h"
+#include "demux/track.h"
+#include "demux_test_util.h"
+#include "pipeline/context.h"
+#include "pipeline/es_dump.h"
+#include "pipeline/resampler.h"
+#include "recording_sink.h"
+
+namespace {
+
+using testing_util::TempDir;
+
+Block* blockOf(const std::vector<uint8_t>& bytes) {
+    Block* b = nullptr;
+    block_New(&b, static_cast<int32_t>(bytes.size()));
+    std::memcpy(b->buffer, bytes.data(), bytes.size());
+    b->size = static_cast<int32_t>(bytes.size());
+    return b;
+}
+
+class EsDumpTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        mp4test::resetContext();
+        g_context.moduleDir = dir_.path();
+        g_context.baseName = "dump";
+        ASSERT_EQ(esdump_Open(dir_.path().c_str(), &out_), 0);
+    }
+    void TearDown() override {
+        esdump_Close(out_);
+        if (g_context.pcmFile) std::fclose(g_context.pcmFile);
+        g_context.pcmFile = nullptr;
+    }
+    EsOutStream* add(int32_t category, uint32_t codec, const std::vector<uint8_t>& extra = {}) {
+        EsDescriptor d;
+        es_descriptor_Init(&d, category, codec);
+        d.extra = const_cast<uint8_t*>(extra.data());
+        d.extraSize = static_cast<int32_t>(extra.size());
+        EsOutStream* s = esdump_Add(out_, &d);
+        return s;
+    }
+    TempDir dir_;
+    EsOut* out_ = nullptr;
+};
+
+TEST_F(EsDumpTest, VideoFileHoldsTheExtraBytesThenTheSamples) {
+    EsOutStream* video = add(VIDEO_ES, VLC_FOURCC('m', 'p', '4', 'v'), {0, 0, 1, 0xB0});
+    ASSERT_NE(video, nullptr);
+    EXPECT_EQ(g_context.videoEsPath, dir_.path() + "dumpvideoxy_122344565fhr1.cmp");
+    EXPECT_EQ(esdump_Send(out_, video, blockOf({1, 2, 3})), 0);
+    EXPECT_EQ(esdump_Send(out_, video, blockOf({4})), 0);
+    EXPECT_EQ(g_context.videoFrames, 2u);
+    EXPECT_EQ(testing_util::readFile(g_context.videoEsPath), (std::vector<uint8_t>{0, 0, 1, 0xB0, 1, 2, 3, 4}));
+}
+
+TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
+    struct Case {
+        std::vector<int> sizes;  // sample sizes in order
+        uint8_t frameSize;
+        uint32_t bytes;
+    } cases[] = {
+        {{320, 320}, 32, 640},
+        {{540}, 27, 540},
+        {{400}, 20, 400},
+        {{33, 64}, 32, 64},           // 33 decides nothing; the next sample does
+        {{320, 100, 32}, 32, 352},    // 100 is not a multiple of 32: dropped
+    };
+    for (const Case& c : cases) {
+        g_context.amrFrameSize = 0;
+        g_context.amrBytes = 0;
+        g_context.amrBuffer.clear();
+        EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('s', 'a', 'm', 'r'));
+        for (int size : c.sizes) esdump_Send(out_, audio, blockOf(std::vector<uint8_t>(static_cast<size_t>(size), 9)));
+        EXPECT_EQ(g_context.amrFrameSize, c.frameSize);
+        EXPECT_EQ(g_context.amrBytes, c.bytes);
+        EXPECT_EQ(g_context.amrBuffer.size(), c.bytes);
+    }
+}
+
+TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
+    EsOutStream* video = add(VIDEO_ES, VLC_FOURCC('m', 'p', '4', 'v'));
+    bool selected = false;
+    EXPECT_EQ(esdump_Control(out_, ESOUT_GET_STATE, video, &selected), 0);
+    EXPECT_TRUE(selected);
+    EXPECT_EQ(esdump_Control(out_, ESOUT_SET_STATE, video, 0), 0);
+    std::string out = mp4test::captureStdout([&] { EXPECT_EQ(esdump_Send(out_, video, blockOf({1})), -1); });
+    EXPECT_EQ(out, "esdump_Send, the es isn't selected\n");
+    EXPECT_EQ(g_context.videoFrames, 0u);
+    g_context.success = 1;
+    out = mp4test::captureStdout([&] { EXPECT_EQ(esdump_Control(out_, -1), -1); });
+    EXPECT_EQ(out, "esdump_Controlm, encount a undefine command\n");
+    EXPECT_EQ(g_context.success, 0);
+}
+
+TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {
+    EsOutStream* first = add(AUDIO_ES, VLC_FOURCC('s', 'a', 'm', 'r'));
+    ASSERT_NE(first, nullptr);
+    int32_t next = esdump_NextStreamId();
+    EsOut* second = nullptr;
+    ASSERT_EQ(esdump_Open(dir_.path().c_str(), &second), 0);
+    EXPECT_EQ(esdump_NextStreamId(), next);  // a new sink does not restart the numbers
+    EsDescriptor d;
+    es_descriptor_Init(&d, SPU_ES, 0);
+    ASSERT_NE(esdump_Add(second, &d), nullptr);
+    EXPECT_TRUE(testing_util::fileExists(dir_.file("spu" + std::to_string(next) + ".cmp")));
+    esdump_Close(second);
+}
+
+// Raw AAC frames of a fixture, with the decoder opened on its AudioSpecificConfig.
+struct AacStream {
+    std::vector<std::vector<uint8_t>> frames;
+    uint32_t rate = 0;
+};
+
+AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
+    AacStream s;
+    EsOut* sink = mp4test::newRecordingSink();
+    g_context.pcmPath = dir.file("frames.pcm");
+    {
+        mp4test::QuietStdout quiet;
+        if (DEMUX_OpenWithSink(testing_util::fixturePath(fixture).c_str(), sink, mp4test::keepRecordingSink) == 0) {
+            while (DEMUX_Demux() == 0) {
+            }
+            DEMUX_Close();
+        }
+    }
+    mp4test::RecordingSink& r = mp4test::recording(sink);
+    for (size_t i = 0; i < r.streams.size(); ++i) {
+        const EsDescriptor& d = r.streams[i].descriptor;
+        if (d.category != AUDIO_ES) continue;
+        s.rate = d.audio.rate;
+        for (const mp4test::SentBlock& b : r.blocks)
+            if (b.stream == static_cast<int>(i)) s.frames.push_back(b.bytes);
+        mp4_OpenAacDecoder(d.extra, d.extraSize);
+    }
+    mp4test::closeRecordingSink(sink);
+    if (g_context.pcmFile) std::fclose(g_context.pcmFile);
+    g_context.pcmFile = nullptr;
+    return s;
+}
+
+struct AacCase {
+    const char* fixture;
+    uint32_t sourceRate;
+};
+
+class AacDumpTest : public EsDumpTest, public ::testing::WithParamInterface<AacCase> {};
+
+// Every AAC source comes out at 16 kHz: the PCM lasts as long as the frames do.
+TEST_P(AacDumpTest, PcmLastsAsLongAsTheSource) {
+    AacStream aac = aacFramesOf(GetParam().fixture, dir_);
+    ASSERT_GT(aac.frames.size(), 10u);
+    EXPECT_EQ(aac.rate, GetParam().sourceRate);
+    g_context.isAac = 1;
+    g_context.success = 1;
+    g_context.pcmPath = dir_.file("out.pcm");
+    g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
+    resampleInit(16000);
+    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+    {
+        mp4test::QuietStdout quiet;
+        for (const auto& f : aac.frames) esdump_Send(out_, audio, blockOf(f));
+    }
+    EXPECT_EQ(g_context.success, 1);
+    EXPECT_EQ(g_context.audioFrames, static_cast<int32_t>(aac.frames.size()));
+    std::fclose(g_context.pcmFile);
+    g_context.pcmFile = nullptr;
+    double samples = testing_util::fileSize(g_context.pcmPath) / 2.0;
+    double expected = aac.frames.size() * 1024.0 * 16000.0 / GetParam().sourceRate;
+    EXPECT_NEAR(samples, expected, 2 * 2048) << GetParam().fixture;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, AacDumpTest,
+                         ::testing::Values(AacCase{"demux/mp4v_aac_m8k.mp4", 8000},
+                                           AacCase{"demux/mp4v_aac_m16k.mp4", 16000},
+                                           AacCase{"demux/mp4v_aac_s22k.mp4", 22050},
+                                           AacCase{"demux/mp4v_aac_s44k.mp4", 44100},
+                                           AacCase{"demux/mp4v_aac_s48k.mp4", 48000}));
+
+TEST_F(EsDumpTest, AacFramesAt44100GiveAbout3715SamplesEach) {
+    AacStream aac = aacFramesOf("demux/mp4v_aac_s44k.mp4", dir_);
+    ASSERT_GT(aac.frames.size(), 40u);
+    g_context.isAac = 1;
+    g_context.success = 1;
+    g_context.pcmPath = dir_.file("out44.pcm");
+    g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
+    resampleInit(16000);
+    resampleResetState();
+    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+    long last = 0;
+    std::vector<long> counts;
+    {
+        mp4test::QuietStdout quiet;
+        for (const auto& f : aac.frames) {
+            esdump_Send(out_, audio, blockOf(f));
+            std::fflush(g_context.pcmFile);
+            long now = std::ftell(g_context.pcmFile) / 2;
+            counts.push_back(now - last);
+            last = now;
+        }
+    }
+    // The decoder holds the first frame back; every later one gives 370 or 372 samples.
+    long total = 0;
+    for (size_t i = 1; i < counts.size(); ++i) {
+        EXPECT_TRUE(counts[i] == 370 || counts[i] == 372) << i << ": " << counts[i];
+        total += counts[i];
+    }
+    EXPECT_NEAR(double(total) / double(counts.size() - 1), 1024 * 16000.0 / 44100, 0.2);
+}
+
+}  // namespace

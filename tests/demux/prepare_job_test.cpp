@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include "demux_test_util.h"
+#include "mp4_builder.h"
+#include "pipeline/context.h"
+#include "pipeline/handset_file.h"
+#include "pipeline/job_driver.h"
+#include "pipeline/job_files.h"
+#include "platform/platform.h"
+
+namespace {
+
+using testing_util::fileExists;
+
+// One job on a copy of a source: the copy gets a name unique to the test, so that the
+// job files of tests running side by side never meet.
+class PrepareJobTest : public ::testing::Test {
+protected:
+    void SetUp() override { mp4test::resetContext(); }
+    void TearDown() override {
+        if (g_context.output) std::fclose(g_context.output);
+        g_context.output = nullptr;
+        if (g_context.pcmFile) std::fclose(g_context.pcmFile);
+        g_context.pcmFile = nullptr;
+        platform::removeFile(videoEsFilePath());
+    }
+    std::string uniqueName(const std::string& tag = "") {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("prep_") + info->test_suite_name() + "_" + info->name() + tag;
+        for (char& ch : name)
+            if (ch == '/') ch = '_';
+        return name;
+    }
+    std::string sourceFrom(const std::vector<uint8_t>& bytes, const std::string& extension = ".3gp") {
+        std::string path = dir_.file(uniqueName() + extension);
+        testing_util::writeFile(path, bytes);
+        return path;
+    }
+    std::string fixture(const std::string& name) {
+        std::string ext = name.substr(name.rfind('.'));
+        return sourceFrom(testing_util::readFile(testing_util::fixturePath(name)), ext);
+    }
+    int prepare(const std::string& source, uint16_t width = 128, uint16_t height = 96) {
+        JobSettings s;
+        s.width = width;
+        s.height = height;
+        applyJobSettings(s);
+        int r = 0;
+        output_ = mp4test::captureStdout(
+            [&] { r = prepareJob(source, dir_.path(), &audioFrames_, &videoFrames_, &videoEsPath_); });
+        return r;
+    }
+    std::vector<uint8_t> header() {
+        std::fflush(g_context.output);
+        std::vector<uint8_t> bytes = testing_util::readFile(g_context.outputPath);
+        bytes.resize(24);
+        return bytes;
+    }
+    // The files a job may leave: none of them may exist after a failed preparation.
+    void expectNoJobFiles() {
+        EXPECT_FALSE(fileExists(g_context.outputPath));
+        EXPECT_FALSE(fileExists(g_context.pcmPath));
+        EXPECT_FALSE(fileExists(videoEsFilePath()));
+        EXPECT_EQ(g_context.output, nullptr);
+        EXPECT_EQ(g_context.pcmFile, nullptr);
+    }
+
+    testing_util::TempDir dir_;
+    int32_t audioFrames_ = -1;
+    uint32_t videoFrames_ = 0;
+    std::string videoEsPath_;
+    std::string output_;
+};
+
+uint32_t be32(const std::vector<uint8_t>& b, size_t at) {
+    return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | b[at + 3];
+}
+
+TEST_F(PrepareJobTest, AmrSourceGivesTheStreamFileTheFramesAndTheFirstHeader) {
+    std::string source = fixture("demux/mp4v_amr.3gp");
+    ASSERT_EQ(prepare(source), 1) << output_;
+    EXPECT_EQ(g_context.outputPath, dir_.path() + uniqueName() + "_new.mp4");
+    EXPECT_EQ(videoEsPath_, platform::programDir() + uniqueName() + "videoxy_122344565fhr1.cmp");
+    EXPECT_EQ(videoFrames_, 30u);
+    EXPECT_EQ(g_context.amrFrameSize, 32);
+    EXPECT_EQ(g_context.amrBytes, 100u * 32);
+    EXPECT_EQ(audioFrames_, 99);
+    EXPECT_EQ(g_context.isAac, 0);
+    EXPECT_FALSE(fileExists(g_context.pcmPath));
+    // The stream file starts with the stream headers from the esds.
+    std::vector<uint8_t> es = testing_util::readFile(videoEsPath_);
+    ASSERT_GT(es.size(), 4u);
+    EXPECT_EQ(std::vector<uint8_t>(es.begin(), es.begin() + 3), (std::vector<uint8_t>{0, 0, 1}));
+    std::vector<uint8_t> h = header();
+    EXPECT_EQ(std::string(h.begin(), h.begin() + 4), "KNLT");
+    EXPECT_EQ(be32(h, 4), 0u);
+    EXPECT_EQ(be32(h, 8), 0u);
+    EXPECT_EQ(be32(h, 12), 30u);
+    EXPECT_EQ(std::ftell(g_context.output), 24);
+    EXPECT_NE(output_.find("total video len="), std::string::npos);
+}
+
+TEST_F(PrepareJobTest, AacSourceLeavesThePcmFile) {
+    std::string source = fixture("demux/mp4v_aac_s44k.mp4");
+    ASSERT_EQ(prepare(source, 176, 144), 1) << output_;
+    EXPECT_EQ(g_context.isAac, 1);
+    EXPECT_EQ(g_context.pcmFile, nullptr);
+    EXPECT_EQ(videoFrames_, 16u);  // 30 samples at 15 fps, kept at 8 fps
+    int64_t pcm = testing_util::fileSize(g_context.pcmPath);
+    EXPECT_NEAR(pcm / 2.0, 2.0 * 16000, 16000 * 0.1);
+    platform::removeFile(g_context.pcmPath);
+}
+
+// Movies made to have a given average frame rate (with an AMR track).
+std::vector<uint8_t> movieAt(uint32_t samples, uint32_t timeScale, uint32_t delta = 1000) {
+    mp4test::TrackSpec v;
+    v.sampleSizes.assign(samples, 20);
+    v.timeScale = timeScale;
+    v.stts = {{samples, delta}};
+    mp4test::TrackSpec a;
+    a.video = false;
+    a.trackId = 2;
+    a.entryType = "samr";
+    a.timeScale = 8000;
+    a.constantSize = 32;
+    a.sampleCount = 50;
+    a.stts = {{50, 160}};
+    mp4test::MovieSpec m;
+    m.tracks = {v, a};
+    return mp4test::buildMovie(m);
+}
+
+TEST_F(PrepareJobTest, FrameRatesAndFrameCounts) {
+    struct Case {
+        const char* name;
+        uint32_t samples, timeScale;
+        uint16_t width, height;
+        int result;
+        uint32_t frameRate, videoFrames;
+    } cases[] = {
+        {"six_fps_at_176", 60, 6000, 176, 144, 1, 6, 60},
+        {"thirty_fps_at_128", 300, 30000, 128, 96, 1, 15, 150},
+        {"rate_12_8_drifts", 64, 12800, 160, 96, 2, 10, 49},
+        {"rate_12_1_does_not", 121, 12100, 160, 96, 1, 10, 100},
+    };
+    for (const Case& c : cases) {
+        mp4test::resetContext();
+        std::string source = dir_.file(uniqueName(c.name) + ".3gp");
+        testing_util::writeFile(source, movieAt(c.samples, c.timeScale));
+        EXPECT_EQ(prepare(source, c.width, c.height), c.result) << c.name << output_;
+        EXPECT_EQ(g_context.frameRate, c.frameRate) << c.name;
+        EXPECT_EQ(videoFrames_, c.videoFrames) << c.name;
+        std::vector<uint8_t> h = header();
+        EXPECT_EQ(h[17], c.frameRate) << c.name;
+        std::fclose(g_context.output);
+        g_context.output = nullptr;
+        platform::removeFile(videoEsFilePath());
+    }
+}
+
+TEST_F(PrepareJobTest, SizeNotInTheTableCreatesNothing) {
+    std::string source = fixture("demux/mp4v_amr.3gp");
+    EXPECT_EQ(prepare(source, 100, 100), 0);
+    EXPECT_FALSE(fileExists(dir_.path() + uniqueName() + "_new.mp4"));
+    EXPECT_EQ(output_, "");
+}
+
+TEST_F(PrepareJobTest, NameWithoutExtensionIsTheBaseName) {
+    std::string source = sourceFrom(testing_util::readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")), "");
+    ASSERT_EQ(prepare(source), 1);
+    EXPECT_EQ(g_context.baseName, uniqueName());
+}
+
+TEST_F(PrepareJobTest, StatisticsBelongToEachSource) {
+    std::string first = fixture("demux/mp4v_amr.3gp");
+    ASSERT_EQ(prepare(first), 1);
+    uint32_t bytes = g_context.videoTotalBytes;
+    std::fclose(g_context.output);
+    g_context.output = nullptr;
+    ASSERT_EQ(prepare(first), 1);
+    EXPECT_EQ(g_context.videoTotalBytes, bytes);
+}
+
+// Sources that fail in preparation leave nothing of the job behind.
+struct FailingCase {
+    const char* name;
+    std::string fixture;  // or empty for a missing source
+    const char* message;  // printed on the way, or ""
+};
+
+class FailingPrepareTest : public PrepareJobTest, public ::testing::WithParamInterface<FailingCase> {};
+
+TEST_P(FailingPrepareTest, LeavesNoFiles) {
+    const FailingCase& c = GetParam();
+    std::string source = c.fixture.empty() ? dir_.file(uniqueName() + ".3gp") : fixture(c.fixture);
+    EXPECT_EQ(prepare(source), 0);
+    EXPECT_NE(output_.find(c.message), std::string::npos) << output_;
+    expectNoJobFiles();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, FailingPrepareTest,
+    ::testing::Values(FailingCase{"no_audio", "demux/no_audio.3gp", "total video len="},
+                      FailingCase{"protected", "demux/drms.3gp", "discarding drms"},
+                      FailingCase{"missing", "", "DEMUX_Open return value: -1"},
+                      FailingCase{"not_a_movie", "amr/tone10_122.amr", "MP4 plugin discarded (not a valid file)"}),
+    [](const ::testing::TestParamInfo<FailingCase>& i) { return std::string(i.param.name); });
+
+TEST_F(PrepareJobTest, VideoShorterThanOneSecondFails) {
+    std::string source = sourceFrom(movieAt(10, 15000));
+    EXPECT_EQ(prepare(source), 0);
+    EXPECT_NE(output_.find("lasts less than one second"), std::string::npos);
+    expectNoJobFiles();
+}
+
+// Every fixture that prepares well: the kinds of source and layout the demultiplexer reads.
+class FixturePrepareTest : public PrepareJobTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(FixturePrepareTest, Prepares) {
+    std::string source = fixture(GetParam());
+    int r = prepare(source);
+    EXPECT_GE(r, 1) << output_;
+    EXPECT_GT(videoFrames_, 0u);
+    EXPECT_GT(testing_util::fileSize(videoEsPath_), 1000);
+    if (g_context.isAac) platform::removeFile(g_context.pcmPath);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, FixturePrepareTest,
+                         ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp",
+                                           "demux/mp4v_amr74_moov_last.3gp", "demux/co64.3gp",
+                                           "demux/free_moov.3gp", "demux/edit_list.3gp",
+                                           "demux/hint_track.3gp", "demux/text_track.3gp",
+                                           "demux/wide_320x240.3gp", "demux/mp4v_aac_m8k.mp4",
+                                           "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4",
+                                           "demux/mp4v_aac_s48k.mp4"));
+
+}  // namespace

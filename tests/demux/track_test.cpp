@@ -1,0 +1,216 @@
+#include <gtest/gtest.h>
+
+#include "demux/box_records.h"
+#include "demux/demux.h"
+#include "pipeline/context.h"
+#include "track_fixture.h"
+
+namespace {
+
+using mp4test::BuiltTracks;
+using mp4test::MovieSpec;
+using mp4test::TrackSpec;
+
+class TrackSetupTest : public ::testing::Test {
+protected:
+    void SetUp() override { mp4test::resetContext(); }
+};
+
+TrackSpec videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000) {
+    TrackSpec t;
+    t.sampleSizes.assign(samples, 10);
+    t.timeScale = timeScale;
+    t.stts = {{samples, delta}};
+    return t;
+}
+
+MovieSpec movieOf(std::vector<TrackSpec> tracks) {
+    MovieSpec m;
+    m.tracks = std::move(tracks);
+    return m;
+}
+
+TEST_F(TrackSetupTest, OneSampleToChunkEntryCoversEveryChunk) {
+    TrackSpec t = videoTrack(50);
+    t.chunkSamples.assign(5, 10);
+    BuiltTracks b(movieOf({t}));
+    Mp4Track& track = b.track(0);
+    ASSERT_TRUE(track.usable) << b.output();
+    ASSERT_EQ(track.chunkCount, 5u);
+    for (uint32_t c = 0; c < 5; ++c) {
+        EXPECT_EQ(track.chunks[c].sampleCount, 10u);
+        EXPECT_EQ(track.chunks[c].firstSample, 10 * c);
+    }
+}
+
+TEST_F(TrackSetupTest, ChunksBeforeTheFirstEntryHaveNoSampleEntry) {
+    TrackSpec t = videoTrack(20, 15000, 3000);
+    t.chunkSamples = {10, 10};
+    // stsc: a single entry that starts at chunk 2.
+    t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(2).u32(10).u32(1).v;
+    BuiltTracks b(movieOf({t}));
+    EXPECT_FALSE(b.track(0).usable);
+    EXPECT_NE(b.output().find("invalid SampleEntry index (track[Id 0x1])\n"), std::string::npos);
+    EXPECT_NE(b.output().find("cannot create es for track[Id 0x1]\n"), std::string::npos);
+    EXPECT_EQ(g_context.success, 0);
+}
+
+TEST_F(TrackSetupTest, TimeRunsFollowTheChunks) {
+    TrackSpec one = videoTrack(100, 90000, 3000);
+    one.chunkSamples = {30, 30, 30, 10};
+    TrackSpec two = videoTrack(10, 1000);
+    two.trackId = 2;
+    two.stts = {{5, 1000}, {5, 2000}};
+    BuiltTracks b(movieOf({one, two}));
+    const Mp4Track& a = b.track(0);
+    ASSERT_TRUE(a.usable);
+    const uint64_t firstDts[] = {0, 90000, 180000, 270000};
+    for (uint32_t c = 0; c < 4; ++c) {
+        EXPECT_EQ(a.chunks[c].firstDts, firstDts[c]);
+        EXPECT_EQ(a.chunks[c].runCount, (std::vector<uint32_t>{c < 3 ? 30u : 10u}));
+        EXPECT_EQ(a.chunks[c].runDelta, (std::vector<uint32_t>{3000}));
+    }
+    const Mp4Track& t = b.track(1);
+    ASSERT_TRUE(t.usable);
+    EXPECT_EQ(t.chunks[0].runCount, (std::vector<uint32_t>{5, 5}));
+    EXPECT_EQ(t.chunks[0].runDelta, (std::vector<uint32_t>{1000, 2000}));
+}
+
+TEST_F(TrackSetupTest, VideoStatistics) {
+    TrackSpec t = videoTrack(300, 30000, 1001);
+    t.sampleSizes.assign(300, 100);
+    BuiltTracks b(movieOf({t}));
+    ASSERT_TRUE(b.track(0).usable);
+    EXPECT_EQ(g_context.videoTotalBytes, 30000u);
+    EXPECT_EQ(g_context.videoBitRate, 24000u);  // 240000 bits over 10 whole seconds
+    EXPECT_EQ(g_context.videoFrameRate, 29u);
+    EXPECT_EQ(g_context.videoAverageFrameRate, 30u);
+    EXPECT_FLOAT_EQ(g_context.frameRateDeviation, 0.0f);
+}
+
+TEST_F(TrackSetupTest, AudioTimeScaleFollowsTheSampleEntry) {
+    TrackSpec t;
+    t.video = false;
+    t.entryType = "samr";
+    t.timeScale = 1000;
+    t.sampleRate = 8000;
+    t.constantSize = 32;
+    t.sampleCount = 50;
+    t.stts = {{50, 20}};
+    BuiltTracks b(movieOf({t}));
+    const Mp4Track& track = b.track(0);
+    ASSERT_TRUE(track.usable);
+    EXPECT_EQ(track.timeScale, 8000u);
+    EXPECT_NE(b.output().find("i_timescale (1000) != i_sampleratehi (8000) with qt_version == 0\n"
+                              "Making both equal. (report any problem)"),
+              std::string::npos);
+    // samr carries its sound description (20 bytes of fields, then the damr box).
+    const mp4test::RecordedStream& s = b.sink().streams.at(0);
+    EXPECT_EQ(s.descriptor.codec, VLC_FOURCC('s', 'a', 'm', 'r'));
+    ASSERT_EQ(s.descriptor.extraSize, 20 + 17);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(s.descriptor.extra) + 24, 4), "damr");
+}
+
+TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
+    TrackSpec mp4v = videoTrack(20);
+    mp4v.objectType = 0x20;
+    mp4v.decoderSpecific = {0, 0, 1, 0xB0, 8};
+    TrackSpec s263 = videoTrack(20);
+    s263.trackId = 2;
+    s263.entryType = "s263";
+    BuiltTracks b(movieOf({mp4v, s263}));
+    ASSERT_EQ(b.sink().streams.size(), 2u);
+    const EsDescriptor& a = b.sink().streams[0].descriptor;
+    EXPECT_EQ(a.category, VIDEO_ES);
+    EXPECT_EQ(a.codec, VLC_FOURCC('m', 'p', '4', 'v'));
+    ASSERT_EQ(a.extraSize, 5);
+    EXPECT_EQ(a.extra[3], 0xB0);
+    EXPECT_EQ(a.video.width, 176);
+    const EsDescriptor& h = b.sink().streams[1].descriptor;
+    EXPECT_EQ(h.codec, VLC_FOURCC('h', '2', '6', '3'));
+    EXPECT_EQ(h.extraSize, 0);
+}
+
+TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
+    TrackSpec t;
+    t.video = false;
+    t.entryType = "mp4a";
+    t.timeScale = 44100;
+    t.sampleRate = 44100;
+    t.channels = 2;
+    t.objectType = 0x40;
+    t.decoderSpecific = {0x12, 0x10};  // LC, index 4, 2 channels
+    t.sampleSizes.assign(10, 20);
+    t.stts = {{10, 1024}};
+    g_context.isAac = 1;
+    BuiltTracks b(movieOf({t}));
+    ASSERT_TRUE(b.track(0).usable);
+    const EsDescriptor& d = b.sink().streams.at(0).descriptor;
+    EXPECT_EQ(d.codec, VLC_FOURCC('m', 'p', '4', 'a'));
+    EXPECT_EQ(d.audio.rate, 44100u);
+    EXPECT_EQ(d.audio.sfIndex, 4);
+    EXPECT_EQ(d.audio.channels, 2u);
+    EXPECT_NE(g_context.aacDecoder, nullptr);
+    EXPECT_TRUE(g_aacParams.initialized);
+}
+
+// Tables that cannot describe a track end in an ignored track or a failed job, never a
+// fault.
+struct BrokenCase {
+    const char* name;
+    void (*spoil)(TrackSpec&);
+    bool usable;
+};
+
+const BrokenCase kBrokenCases[] = {
+    {"media_time_scale_zero", [](TrackSpec& t) { t.timeScale = 0; }, false},
+    {"no_chunk_offsets", [](TrackSpec& t) { t.drop = {"stco"}; }, false},
+    {"no_sample_sizes", [](TrackSpec& t) { t.drop = {"stsz"}; }, false},
+    {"no_media_header", [](TrackSpec& t) { t.drop = {"mdhd"}; }, false},
+    {"hint_handler", [](TrackSpec& t) { t.handler = "hint"; }, false},
+    {"shorter_than_one_second", [](TrackSpec& t) { t.stts = {{20, 100}}; }, false},
+    {"time_to_sample_shorter_than_chunks",
+     [](TrackSpec& t) {
+         t.chunkSamples = {5, 5, 5, 5};
+         t.stts = {{6, 3000}};
+     },
+     true},
+    {"chunk_first_entry_huge",
+     [](TrackSpec& t) { t.replace["stsc"] = mp4test::Bytes().u32(0).u32(2).u32(1).u32(20).u32(1).u32(0xFFFFFFF0u).u32(5).u32(1).v; },
+     true},
+    {"chunks_hold_more_samples_than_the_track",
+     [](TrackSpec& t) { t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(1).u32(0xFFFFFFFFu).u32(1).v; },
+     true},
+    {"entry_of_the_wrong_kind", [](TrackSpec& t) { t.entryType = "samr"; }, false},
+};
+
+class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
+protected:
+    void SetUp() override { mp4test::resetContext(); }
+};
+
+TEST_P(BrokenTrackTest, EndsCleanly) {
+    TrackSpec t = videoTrack(20, 15000, 1000);
+    t.chunkSamples = {10, 10};
+    GetParam().spoil(t);
+    BuiltTracks b(movieOf({t}));
+    EXPECT_EQ(b.track(0).usable, GetParam().usable) << b.output();
+    if (b.track(0).usable) {
+        // Walk the whole track: every lookup stays inside its tables.
+        Mp4Track& track = b.track(0);
+        ASSERT_EQ(mp4_TrackSelectAt(&b.demux(), &track, 0), 0);
+        int steps = 0;
+        do {
+            mp4_TrackDts(&b.demux(), &track);
+            mp4_TrackCurSampleSize(&track);
+            mp4_TrackCurSampleOffset(&track);
+            ++steps;
+        } while (mp4_TrackAdvance(&b.demux(), &track) == 0 && steps < 100000);
+        EXPECT_LE(steps, 20);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, BrokenTrackTest, ::testing::ValuesIn(kBrokenCases),
+                         [](const ::testing::TestParamInfo<BrokenCase>& i) { return std::string(i.param.name); });
+
+}  // namespace
