@@ -33,6 +33,18 @@ report() {  # report NAME OURS FFMPEG
 }
 
 case "$mode" in
+  convert)
+    # The whole conversion of a 60-second 176x144 15 fps MPEG-4 + AAC stereo 3GP.
+    src="$work/convert-src.3gp"
+    ff -f lavfi -i "testsrc2=size=176x144:rate=15:duration=60" \
+      -f lavfi -i "sine=frequency=440:sample_rate=44100:beep_factor=2:duration=60" \
+      -c:v libxvid -bf 0 -b:v 256k -c:a aac -ac 2 -b:a 64k -f 3gp "$src"
+    mkdir -p "$work/out"
+    ours=$(seconds "$cli" convert -q -y -s 176x144 -o "$work/out" "$src")
+    theirs=$(seconds ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 -i "$src" \
+      -vf scale=176:144 -r 8 -c:v mpeg4 -b:v 100k -c:a adpcm_ima_wav -ar 16000 -ac 1 "$work/out.avi")
+    report convert "$ours" "$theirs"
+    ;;
   *)
     echo "usage: bench/compare-ffmpeg.sh MODE [BUILD_DIR]" >&2
     exit 2

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "demux_test_util.h"
+#include "mp4_builder.h"
+#include "pipeline/context.h"
+#include "pipeline/job_driver.h"
+#include "pipeline/job_files.h"
+#include "pipeline/job_runner.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Stages that record their calls and return what the test asks for.
+struct FakeStages {
+    static int prepareResult, videoResult, audioResult;
+    static std::vector<std::string> calls;
+    static std::vector<int32_t> ranges;  // progress range seen by each stage
+    static JobProgress* progress;
+
+    static int prepare(const std::string&, const std::string&, int32_t* audio, uint32_t* video, std::string*) {
+        calls.push_back("prepare");
+        *audio = 99;
+        *video = 30;
+        return prepareResult;
+    }
+    static int video(const std::atomic<int32_t>** out) {
+        calls.push_back("video");
+        *out = &g_context.videoProgress;
+        ranges.push_back(progress ? progress->rangeMax.load() : -1);
+        EXPECT_EQ(progress->counter.load(), &g_context.videoProgress);
+        return videoResult;
+    }
+    static int audio(const std::atomic<int32_t>** out) {
+        calls.push_back("audio");
+        *out = &g_context.audioProgress;
+        ranges.push_back(progress ? progress->rangeMax.load() : -1);
+        EXPECT_EQ(progress->counter.load(), &g_context.audioProgress);
+        return audioResult;
+    }
+};
+int FakeStages::prepareResult, FakeStages::videoResult, FakeStages::audioResult;
+std::vector<std::string> FakeStages::calls;
+std::vector<int32_t> FakeStages::ranges;
+JobProgress* FakeStages::progress;
+
+const JobStages kFake = {FakeStages::prepare, FakeStages::video, FakeStages::audio};
+
+struct RunCase {
+    const char* name;
+    int prepare, video, audio;
+    bool goOn;
+    JobStatus status;
+    std::vector<std::string> calls;
+    bool asked;
+};
+
+class JobRunnerTest : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(JobRunnerTest, StagesRunInOrderWhileTheyGoWell) {
+    const RunCase& c = GetParam();
+    FakeStages::prepareResult = c.prepare;
+    FakeStages::videoResult = c.video;
+    FakeStages::audioResult = c.audio;
+    FakeStages::calls.clear();
+    FakeStages::ranges.clear();
+    JobProgress progress;
+    FakeStages::progress = &progress;
+    bool asked = false;
+    JobRequest job{"/tmp/none/a.3gp", "/tmp/none/", JobSettings()};
+    JobStatus s = runConversionJob(job, [&] {
+        asked = true;
+        EXPECT_EQ(progress.stage.load(), JobProgress::Asking);
+        return c.goOn;
+    }, &progress, kFake);
+    EXPECT_EQ(s, c.status);
+    EXPECT_EQ(FakeStages::calls, c.calls);
+    EXPECT_EQ(asked, c.asked);
+    EXPECT_EQ(progress.stage.load(), JobProgress::Idle);
+    if (c.calls.size() == 3) {
+        EXPECT_EQ(FakeStages::ranges, (std::vector<int32_t>{30, 99}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, JobRunnerTest,
+    ::testing::Values(
+        RunCase{"done", 1, 1, 1, true, JobStatus::Done, {"prepare", "video", "audio"}, false},
+        RunCase{"preparation_fails", 0, 1, 1, true, JobStatus::Failed, {"prepare"}, false},
+        RunCase{"drift_accepted", 2, 1, 1, true, JobStatus::Done, {"prepare", "video", "audio"}, true},
+        RunCase{"drift_declined", 2, 1, 1, false, JobStatus::Failed, {"prepare"}, true},
+        RunCase{"video_fails", 1, 0, 1, true, JobStatus::Failed, {"prepare", "video"}, false},
+        RunCase{"audio_fails", 1, 1, 0, true, JobStatus::Failed, {"prepare", "video", "audio"}, false}),
+    [](const ::testing::TestParamInfo<RunCase>& i) { return std::string(i.param.name); });
+
+int neverCalled(const std::atomic<int32_t>**) {
+    ADD_FAILURE() << "stage called";
+    return 0;
+}
+
+TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
+    // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
+    mp4test::resetContext();
+    testing_util::TempDir dir;
+    mp4test::TrackSpec v;
+    v.sampleSizes.assign(64, 20);
+    v.timeScale = 12800;
+    v.stts = {{64, 1000}};
+    mp4test::TrackSpec a;
+    a.video = false;
+    a.trackId = 2;
+    a.entryType = "mp4a";
+    a.timeScale = 16000;
+    a.sampleRate = 16000;
+    a.objectType = 0x40;
+    a.decoderSpecific = {0x14, 0x08};  // LC, 16000 Hz, mono
+    a.sampleSizes.assign(10, 6);
+    a.stts = {{10, 1024}};
+    mp4test::MovieSpec m;
+    m.tracks = {v, a};
+    std::string source = dir.file("runner_decline_drift.mp4");
+    testing_util::writeFile(source, mp4test::buildMovie(m));
+
+    JobRequest job{source, dir.path(), JobSettings()};
+    bool asked = false;
+    JobStatus s;
+    {
+        mp4test::QuietStdout quiet;
+        s = runConversionJob(job, [&] {
+            asked = true;
+            EXPECT_TRUE(testing_util::fileExists(g_context.outputPath));
+            EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
+            EXPECT_TRUE(testing_util::fileExists(videoEsFilePath()));
+            return false;
+        }, nullptr, JobStages{prepareJob, neverCalled, neverCalled});
+    }
+    EXPECT_TRUE(asked);
+    EXPECT_EQ(s, JobStatus::Failed);
+    EXPECT_FALSE(testing_util::fileExists(g_context.outputPath));
+    EXPECT_FALSE(testing_util::fileExists(g_context.pcmPath));
+    EXPECT_FALSE(testing_util::fileExists(videoEsFilePath()));
+    EXPECT_EQ(g_context.output, nullptr);
+    EXPECT_EQ(jobOutputPath(job), dir.path() + "runner_decline_drift_new.mp4");
+}
+
+}  // namespace

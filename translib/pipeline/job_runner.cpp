@@ -1,0 +1,68 @@
+#include "pipeline/job_runner.h"
+
+#include <cstdio>
+
+#include "pipeline/job_driver.h"
+#include "pipeline/job_files.h"
+#include "platform/platform.h"
+
+namespace {
+
+void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t>* counter, int32_t rangeMax) {
+    if (!p) return;
+    p->counter = nullptr;
+    p->rangeMax = rangeMax;
+    p->counter = counter;
+    p->stage = stage;
+}
+
+// Declining the question ends the job: its stream file, its output (holding the first
+// header) and, for AAC, its PCM file are removed.
+void removeDeclinedJob(const std::string& videoEsPath) {
+    ConversionContext& c = g_context;
+    platform::removeFile(videoEsPath);
+    if (c.output) {
+        std::fclose(c.output);
+        c.output = nullptr;
+    }
+    platform::removeFile(c.outputPath);
+    if (c.isAac) platform::removeFile(c.pcmPath);
+}
+
+}  // namespace
+
+std::string jobOutputPath(const JobRequest& job) {
+    return job.destDir + baseNameOf(job.sourcePath) + "_new.mp4";
+}
+
+JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& goOn,
+                           JobProgress* progress, const JobStages& stages) {
+    ConversionContext& c = g_context;
+    publish(progress, JobProgress::Preparing, nullptr, 0);
+    applyJobSettings(job.settings);
+    int32_t audioFrames = 0;
+    uint32_t videoFrames = 0;
+    std::string videoEsPath;
+    int prepared = stages.prepare(job.sourcePath, job.destDir, &audioFrames, &videoFrames, &videoEsPath);
+    JobStatus status = JobStatus::Failed;
+    if (prepared == 2) {
+        publish(progress, JobProgress::Asking, nullptr, 0);
+        if (!goOn()) {
+            removeDeclinedJob(videoEsPath);
+            prepared = 0;
+        }
+    }
+    if (prepared != 0) {
+        publish(progress, JobProgress::Video, &c.videoProgress, static_cast<int32_t>(videoFrames));
+        const std::atomic<int32_t>* counter = nullptr;
+        int video = stages.video(&counter);
+        int audio = 0;
+        if (video) {
+            publish(progress, JobProgress::Audio, &c.audioProgress, audioFrames);
+            audio = stages.audio(&counter);
+        }
+        status = video && audio ? JobStatus::Done : JobStatus::Failed;
+    }
+    publish(progress, JobProgress::Idle, nullptr, 0);
+    return status;
+}
