@@ -66,6 +66,10 @@ protected:
         while (DEMUX_Demux() == 0 && steps < 100000) ++steps;
         return steps;
     }
+    void freshSink() {
+        mp4test::closeRecordingSink(sink_);
+        sink_ = mp4test::newRecordingSink();
+    }
     std::vector<SentBlock>& blocks() { return mp4test::recording(sink_).blocks; }
 
     testing_util::TempDir dir_;
@@ -154,7 +158,7 @@ TEST_F(DemuxLoopTest, FirstBoxDecidesWhetherTheFileIsTried) {
 
     // A JPEG 2000 signature box.
     std::vector<uint8_t> jp2 = {0, 0, 0, 12, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
-    sink_ = mp4test::newRecordingSink();
+    freshSink();
     EXPECT_EQ(open(jp2), -1);
     EXPECT_NE(out_.find("MP4 plugin discarded (not a valid file)\n"), std::string::npos);
     EXPECT_NE(out_.find("DEMUX_Open, call mp4_Open, return failed\n"), std::string::npos);
@@ -182,7 +186,7 @@ TEST_F(DemuxLoopTest, MissingMovieParts) {
         g_context.success = 1;
         EXPECT_EQ(open(c.bytes), -1) << c.name;
         EXPECT_NE(out_.find(c.message), std::string::npos) << c.name << "\n" << out_;
-        sink_ = mp4test::newRecordingSink();  // the failed open closed the last one
+        freshSink();
     }
 }
 

@@ -1,0 +1,116 @@
+// The options, messages, questions and exit codes of kinolite-cli convert.
+
+#include <gtest/gtest.h>
+
+#include "e2e_util.h"
+
+namespace {
+
+using testing_util::fileExists;
+using testing_util::shellQuote;
+
+const std::string kGood = testing_util::fixturePath("demux/mp4v_amr.3gp");
+
+struct UsageCase {
+    const char* name;
+    std::string args;
+    const char* message;
+};
+
+class ConvertUsageTest : public ::testing::TestWithParam<UsageCase> {};
+
+TEST_P(ConvertUsageTest, RefusesWithTheMessage) {
+    auto r = e2e::cli("convert " + GetParam().args, true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find(GetParam().message), std::string::npos) << r.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, ConvertUsageTest,
+    ::testing::Values(
+        UsageCase{"no_source", "", "no source movie given"},
+        UsageCase{"size", "-s 100x100 " + shellQuote(kGood), "size '100x100' is not one of"},
+        UsageCase{"bitrate", "--bitrate 12345 " + shellQuote(kGood), "bit rate '12345' is not one of"},
+        UsageCase{"crop_left", "-c 61,0,0,0 " + shellQuote(kGood), "Не больше 60!"},
+        UsageCase{"crop_right", "--crop=0,61,0,0 " + shellQuote(kGood), "Не больше 60!"},
+        UsageCase{"crop_bottom", "-c 0,0,0,41 " + shellQuote(kGood), "Не больше 40!"},
+        UsageCase{"crop_form", "-c 1,2,3 " + shellQuote(kGood), "is not four numbers"},
+        UsageCase{"missing_source", "/nonexistent/a.3gp", "您选择的电影文件并不存在，请重新选择!"},
+        UsageCase{"empty_source", "''", "7109!"},
+        UsageCase{"unknown_option", "--frobnicate " + shellQuote(kGood), "unknown option '--frobnicate'"},
+        UsageCase{"same_destination",
+                  "-o /tmp " + shellQuote(kGood) + " " + shellQuote(testing_util::fixturePath("demux/mp4v_amr.3gp")),
+                  "Файл уже \nв очереди!"}),
+    [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
+
+TEST(ConvertCliTest, HelpExitsZero) {
+    auto r = e2e::cli("convert --help");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("--output-dir DIR"), std::string::npos);
+}
+
+TEST(ConvertCliTest, EveryJobRunsAndAnyFailureGivesOne) {
+    testing_util::TempDir dir;
+    std::string bad = e2e::copySource(dir, "demux/no_audio.3gp", "_bad");
+    std::string good = e2e::copySource(dir, "demux/mp4v_amr.3gp", "_good");
+    auto r = e2e::cli("convert -q -o " + shellQuote(dir.path()) + " " + shellQuote(bad) + " " + shellQuote(good));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, "failed: " + dir.path() + e2e::baseNameOf(bad) + "_new.mp4\n" + "done: " + dir.path() +
+                            e2e::baseNameOf(good) + "_new.mp4\n");
+    EXPECT_TRUE(fileExists(dir.path() + e2e::baseNameOf(good) + "_new.mp4"));
+}
+
+TEST(ConvertCliTest, DiagnosticLinesUnlessQuiet) {
+    testing_util::TempDir dir;
+    std::string source = e2e::copySource(dir, "demux/mp4v_amr.3gp");
+    auto r = e2e::cli("convert -c 60,60,40,40 " + shellQuote(source));
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("DEMUX_Open return value: 0\n"), std::string::npos);
+    EXPECT_NE(r.output.find("encoding finished!\n"), std::string::npos);
+    EXPECT_NE(r.output.find("done: " + dir.path() + e2e::baseNameOf(source) + "_new.mp4\n"), std::string::npos);
+    EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
+}
+
+// A source whose average frame rate is 12.8: five seconds at 12.8 frames per second.
+class DriftTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        source_ = dir_.file(e2e::uniqueName() + ".mp4");
+        ASSERT_EQ(testing_util::ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=12.8:duration=5 -f lavfi -i "
+                                       "sine=sample_rate=16000:duration=5 -c:v libxvid -bf 0 -qscale:v 10 -c:a aac "
+                                       "-ac 1 -movflags +faststart " +
+                                       shellQuote(source_)),
+                  0);
+        output_ = dir_.path() + e2e::baseNameOf(source_) + "_new.mp4";
+    }
+    testing_util::CommandResult convert(const std::string& answer) {
+        return e2e::cli("convert -q " + answer + " -o " + shellQuote(dir_.path()) + " " + shellQuote(source_));
+    }
+    testing_util::TempDir dir_;
+    std::string source_, output_;
+};
+
+TEST_F(DriftTest, NoFailsTheJobAndRemovesItsFiles) {
+    auto r = convert("-n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.output, "failed: " + output_ + "\n");
+    EXPECT_FALSE(fileExists(output_));
+    EXPECT_EQ(e2e::leftovers(source_), std::vector<std::string>());
+}
+
+TEST_F(DriftTest, YesConverts) {
+    auto r = convert("--yes");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(fileExists(output_));
+}
+
+TEST_F(DriftTest, WithoutATerminalItGoesOnWithAWarning) {
+    auto r = testing_util::runCommand(shellQuote(testing_util::cliPath()) + " convert -q -o " + shellQuote(dir_.path()) +
+                                          " " + shellQuote(source_) + " </dev/null 2>&1 >/dev/null");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.output.find("warning: " + source_), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("是否继续转换"), std::string::npos);
+    EXPECT_TRUE(fileExists(output_));
+}
+
+}  // namespace

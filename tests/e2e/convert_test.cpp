@@ -1,0 +1,76 @@
+// kinolite-cli convert of every demultiplexer fixture: each ends done or failed as it
+// should; a done job gives a file that inspect accepts, whose video ffmpeg plays with the
+// frame count the frame-rate conversion gives, and whose audio lasts as long as the
+// source's.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "e2e_util.h"
+
+namespace {
+
+using testing_util::fileExists;
+using testing_util::shellQuote;
+
+struct ConvertCase {
+    const char* fixture;
+    bool done;
+    const char* size = "176x144";
+    int frameRate = 8;  // of the handset file
+};
+
+class ConvertFixtureTest : public ::testing::TestWithParam<ConvertCase> {};
+
+TEST_P(ConvertFixtureTest, EndsAsExpected) {
+    const ConvertCase& c = GetParam();
+    testing_util::TempDir dir;
+    std::string source = e2e::copySource(dir, c.fixture);
+    std::string output = dir.path() + e2e::baseNameOf(source) + "_new.mp4";
+    auto r = e2e::cli("convert -q -y -s " + std::string(c.size) + " -o " + shellQuote(dir.path()) + " " +
+                      shellQuote(source));
+    EXPECT_EQ(r.output, std::string(c.done ? "done: " : "failed: ") + output + "\n");
+    EXPECT_EQ(r.exitCode, c.done ? 0 : 1);
+    EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
+    if (!c.done) {
+        EXPECT_FALSE(fileExists(output));
+        return;
+    }
+
+    auto inspect = e2e::cli("inspect " + shellQuote(output));
+    EXPECT_EQ(inspect.exitCode, 0) << inspect.output;
+    EXPECT_NE(inspect.output.find("\nok\n"), std::string::npos) << inspect.output;
+
+    ASSERT_EQ(e2e::cli("extract " + shellQuote(output) + " -o " + shellQuote(dir.path())).exitCode, 0);
+    std::string name = dir.path() + e2e::baseNameOf(output);
+    // Every fixture holds 2 s of 15 fps video: the handset file keeps frameRate of every 15.
+    int frames = e2e::probeFrames(name + ".m4v");
+    int expected = 30 * c.frameRate / 15;
+    EXPECT_NEAR(frames, expected, 2) << "frames played by ffmpeg";
+    double sourceAudio = e2e::probeDuration(source, "a");
+    double wav = e2e::probeDuration(name + ".wav");
+    ASSERT_GT(sourceAudio, 0);
+    EXPECT_NEAR(wav, sourceAudio, sourceAudio * 0.05) << "audio duration";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, ConvertFixtureTest,
+    ::testing::Values(ConvertCase{"demux/mp4v_amr.3gp", true}, ConvertCase{"demux/mp4v_amr.3gp", true, "128x96", 15},
+                      ConvertCase{"demux/h263_amr102.3gp", true}, ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true},
+                      ConvertCase{"demux/co64.3gp", true}, ConvertCase{"demux/free_moov.3gp", true},
+                      ConvertCase{"demux/edit_list.3gp", true}, ConvertCase{"demux/hint_track.3gp", true},
+                      ConvertCase{"demux/text_track.3gp", true}, ConvertCase{"demux/mp4v_aac_m8k.mp4", true},
+                      ConvertCase{"demux/mp4v_aac_m16k.mp4", true}, ConvertCase{"demux/mp4v_aac_s22k.mp4", true},
+                      ConvertCase{"demux/mp4v_aac_s44k.mp4", true}, ConvertCase{"demux/mp4v_aac_s48k.mp4", true},
+                      ConvertCase{"demux/no_audio.3gp", false}, ConvertCase{"demux/wide_320x240.3gp", false},
+                      ConvertCase{"demux/drms.3gp", false}),
+    [](const ::testing::TestParamInfo<ConvertCase>& i) {
+        std::string n = i.param.fixture;
+        n = n.substr(n.find('/') + 1) + "_" + i.param.size;
+        for (char& ch : n)
+            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return n;
+    });
+
+}  // namespace
