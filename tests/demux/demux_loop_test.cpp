@@ -13,26 +13,9 @@ using mp4test::MovieSpec;
 using mp4test::SentBlock;
 using mp4test::TrackSpec;
 
-TrackSpec video15fps(uint32_t samples) {
-    TrackSpec t;
-    t.trackId = 1;
-    t.timeScale = 15000;
-    t.sampleSizes.assign(samples, 40);
-    t.stts = {{samples, 1000}};
-    return t;
-}
+TrackSpec video15fps(uint32_t samples) { return mp4test::videoTrack(samples, 15000, 1000, 40); }
 
-TrackSpec amr20ms(uint32_t samples) {
-    TrackSpec t;
-    t.video = false;
-    t.trackId = 2;
-    t.entryType = "samr";
-    t.timeScale = 8000;
-    t.constantSize = 32;
-    t.sampleCount = samples;
-    t.stts = {{samples, 160}};
-    return t;
-}
+TrackSpec amr20ms(uint32_t samples) { return mp4test::amrTrack(samples); }
 
 // Opens a built movie on a recording sink and runs steps.
 class DemuxLoopTest : public ::testing::Test {
@@ -204,16 +187,7 @@ TEST_F(DemuxLoopTest, MovieHiddenInAFreeBoxOpens) {
 }
 
 TEST_F(DemuxLoopTest, AacWithSixChannelsDeliversNothing) {
-    TrackSpec aac;
-    aac.video = false;
-    aac.trackId = 2;
-    aac.entryType = "mp4a";
-    aac.timeScale = 48000;
-    aac.sampleRate = 48000;
-    aac.objectType = 0x40;
-    aac.decoderSpecific = {0x11, 0xB0};  // LC, 48000 Hz, 6 channels
-    aac.sampleSizes.assign(20, 30);
-    aac.stts = {{20, 1024}};
+    TrackSpec aac = mp4test::aacTrack(48000, 6, {0x11, 0xB0}, 20, 30);  // LC, 48000 Hz, 6 channels
     MovieSpec m;
     m.tracks = {video15fps(15), aac};
     std::vector<uint8_t> bytes = mp4test::buildMovie(m);

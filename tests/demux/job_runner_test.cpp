@@ -103,22 +103,8 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
     mp4test::resetContext();
     testing_util::TempDir dir;
-    mp4test::TrackSpec v;
-    v.sampleSizes.assign(64, 20);
-    v.timeScale = 12800;
-    v.stts = {{64, 1000}};
-    mp4test::TrackSpec a;
-    a.video = false;
-    a.trackId = 2;
-    a.entryType = "mp4a";
-    a.timeScale = 16000;
-    a.sampleRate = 16000;
-    a.objectType = 0x40;
-    a.decoderSpecific = {0x14, 0x08};  // LC, 16000 Hz, mono
-    a.sampleSizes.assign(10, 6);
-    a.stts = {{10, 1024}};
-    mp4test::MovieSpec m;
-    m.tracks = {v, a};
+    mp4test::MovieSpec m = mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),
+                                             mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 6)});  // LC mono
     std::string source = dir.file("runner_decline_drift.mp4");
     testing_util::writeFile(source, mp4test::buildMovie(m));
 

@@ -62,6 +62,49 @@ std::vector<uint8_t> serialize(const std::vector<Box>& boxes) {
     return out;
 }
 
+TrackSpec videoTrack(uint32_t samples, uint32_t timeScale, uint32_t delta, uint32_t size) {
+    TrackSpec t;
+    t.sampleSizes.assign(samples, size);
+    t.timeScale = timeScale;
+    t.stts = {{samples, delta}};
+    return t;
+}
+
+TrackSpec amrTrack(uint32_t samples, uint32_t trackId) {
+    TrackSpec t;
+    t.video = false;
+    t.trackId = trackId;
+    t.entryType = "samr";
+    t.timeScale = 8000;
+    t.constantSize = 32;
+    t.sampleCount = samples;
+    t.stts = {{samples, 160}};
+    return t;
+}
+
+TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config, uint32_t samples,
+                   uint32_t size, uint32_t trackId) {
+    TrackSpec t;
+    t.video = false;
+    t.trackId = trackId;
+    t.entryType = "mp4a";
+    t.timeScale = rate;
+    t.sampleRate = rate;
+    t.channels = channels;
+    t.objectType = 0x40;
+    t.decoderSpecific = config;
+    t.sampleSizes.assign(samples, size);
+    t.stts = {{samples, 1024}};
+    return t;
+}
+
+MovieSpec movieOf(const std::vector<TrackSpec>& tracks, uint32_t timeScale) {
+    MovieSpec m;
+    m.timeScale = timeScale;
+    m.tracks = tracks;
+    return m;
+}
+
 uint8_t sampleByte(size_t track, uint32_t sample, uint32_t i) {
     return static_cast<uint8_t>(track * 64 + sample * 7 + i);
 }

@@ -113,21 +113,7 @@ TEST_F(PrepareJobTest, AacSourceLeavesThePcmFile) {
 
 // Movies made to have a given average frame rate (with an AMR track).
 std::vector<uint8_t> movieAt(uint32_t samples, uint32_t timeScale, uint32_t delta = 1000) {
-    mp4test::TrackSpec v;
-    v.sampleSizes.assign(samples, 20);
-    v.timeScale = timeScale;
-    v.stts = {{samples, delta}};
-    mp4test::TrackSpec a;
-    a.video = false;
-    a.trackId = 2;
-    a.entryType = "samr";
-    a.timeScale = 8000;
-    a.constantSize = 32;
-    a.sampleCount = 50;
-    a.stts = {{50, 160}};
-    mp4test::MovieSpec m;
-    m.tracks = {v, a};
-    return mp4test::buildMovie(m);
+    return mp4test::buildMovie(mp4test::movieOf({mp4test::videoTrack(samples, timeScale, delta, 20), mp4test::amrTrack(50)}));
 }
 
 TEST_F(PrepareJobTest, FrameRatesAndFrameCounts) {

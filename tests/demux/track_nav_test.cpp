@@ -14,19 +14,10 @@ protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
-MovieSpec movieOf(const TrackSpec& t, uint32_t movieTimeScale = 1000) {
-    MovieSpec m;
-    m.timeScale = movieTimeScale;
-    m.tracks = {t};
-    return m;
-}
+MovieSpec movieOf(const TrackSpec& t) { return mp4test::movieOf({t}); }
 
 TrackSpec video(uint32_t samples, uint32_t timeScale, uint32_t delta) {
-    TrackSpec t;
-    t.sampleSizes.assign(samples, 8);
-    t.timeScale = timeScale;
-    t.stts = {{samples, delta}};
-    return t;
+    return mp4test::videoTrack(samples, timeScale, delta, 8);
 }
 
 // Positions a track at sample `sample` of its current chunk walk.

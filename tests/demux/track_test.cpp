@@ -16,19 +16,8 @@ protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
-TrackSpec videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000) {
-    TrackSpec t;
-    t.sampleSizes.assign(samples, 10);
-    t.timeScale = timeScale;
-    t.stts = {{samples, delta}};
-    return t;
-}
-
-MovieSpec movieOf(std::vector<TrackSpec> tracks) {
-    MovieSpec m;
-    m.tracks = std::move(tracks);
-    return m;
-}
+using mp4test::movieOf;
+using mp4test::videoTrack;
 
 TEST_F(TrackSetupTest, OneSampleToChunkEntryCoversEveryChunk) {
     TrackSpec t = videoTrack(50);
@@ -89,13 +78,8 @@ TEST_F(TrackSetupTest, VideoStatistics) {
 }
 
 TEST_F(TrackSetupTest, AudioTimeScaleFollowsTheSampleEntry) {
-    TrackSpec t;
-    t.video = false;
-    t.entryType = "samr";
+    TrackSpec t = mp4test::amrTrack(50, 1);
     t.timeScale = 1000;
-    t.sampleRate = 8000;
-    t.constantSize = 32;
-    t.sampleCount = 50;
     t.stts = {{50, 20}};
     BuiltTracks b(movieOf({t}));
     const Mp4Track& track = b.track(0);
@@ -132,16 +116,7 @@ TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
 }
 
 TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
-    TrackSpec t;
-    t.video = false;
-    t.entryType = "mp4a";
-    t.timeScale = 44100;
-    t.sampleRate = 44100;
-    t.channels = 2;
-    t.objectType = 0x40;
-    t.decoderSpecific = {0x12, 0x10};  // LC, index 4, 2 channels
-    t.sampleSizes.assign(10, 20);
-    t.stts = {{10, 1024}};
+    TrackSpec t = mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
     g_context.isAac = 1;
     BuiltTracks b(movieOf({t}));
     ASSERT_TRUE(b.track(0).usable);
