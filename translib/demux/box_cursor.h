@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "demux/box.h"
+#include "demux/byte_stream.h"
+#include "demux/demux_log.h"
 
 struct ByteStream;
 
@@ -112,4 +114,19 @@ template <class T>
 void mp4_ReadFullHeader(BoxCursor& c, T& record) {
     record.version = c.u8();
     record.flags = c.u24();
+}
+
+// Readers of dref and stsd: a full-box header and an entry count, then the entries as
+// child boxes; debug "read box: \"NAME\" entry-count %d".
+template <class T>
+int mp4_ReadEntryList(ByteStream* s, Mp4Box* box, const char* name) {
+    if (!mp4_ReadRecordBox<T>(s, box, [](BoxCursor& c, T& r) {
+            mp4_ReadFullHeader(c, r);
+            r.entryCount = c.u32();
+        }))
+        return 0;
+    if (bs_Seek(s, static_cast<int64_t>(box->position) + mp4_BoxHeaderSize(box) + 8) == 0)
+        MP4_ReadBoxContainerChildren(s, box);
+    log_Debug("read box: \"%s\" entry-count %d", name, static_cast<int>(boxData<T>(box)->entryCount));
+    return 1;
 }

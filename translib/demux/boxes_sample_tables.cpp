@@ -46,19 +46,7 @@ int readPairTable(ByteStream* s, Mp4Box* box, const char* name, bool isStts) {
 
 }  // namespace
 
-int MP4_ReadBox_stsd(ByteStream* s, Mp4Box* box) {
-    if (!mp4_ReadRecordBox<BoxStsd>(s, box, [](BoxCursor& c, BoxStsd& r) {
-            mp4_ReadFullHeader(c, r);
-            r.entryCount = c.u32();
-        }))
-        return 0;
-    // The sample entries follow the entry count as child boxes.
-    if (bs_Seek(s, static_cast<int64_t>(box->position) + mp4_BoxHeaderSize(box) + 8) == 0)
-        MP4_ReadBoxContainerChildren(s, box);
-    log_Debug("read box: \"stsd\" entry-count %d",
-              static_cast<int>(boxData<BoxStsd>(box)->entryCount));
-    return 1;
-}
+int MP4_ReadBox_stsd(ByteStream* s, Mp4Box* box) { return mp4_ReadEntryList<BoxStsd>(s, box, "stsd"); }
 
 int MP4_ReadBox_stts(ByteStream* s, Mp4Box* box) { return readPairTable(s, box, "stts", true); }
 int MP4_ReadBox_ctts(ByteStream* s, Mp4Box* box) { return readPairTable(s, box, "ctts", false); }
