@@ -41,10 +41,14 @@ void prepareFixture(benchmark::State& state, const char* fixture) {
     rmdir(dir.c_str());
 }
 
-void BM_PrepareMpeg4Amr(benchmark::State& state) { prepareFixture(state, "mp4v_amr.3gp"); }
+void BM_PrepareMpeg4Amr(benchmark::State& state) {
+    prepareFixture(state, "mp4v_amr.3gp");
+}
 BENCHMARK(BM_PrepareMpeg4Amr)->Unit(benchmark::kMillisecond);
 
-void BM_PrepareMpeg4Aac44100Stereo(benchmark::State& state) { prepareFixture(state, "mp4v_aac_s44k.mp4"); }
+void BM_PrepareMpeg4Aac44100Stereo(benchmark::State& state) {
+    prepareFixture(state, "mp4v_aac_s44k.mp4");
+}
 BENCHMARK(BM_PrepareMpeg4Aac44100Stereo)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -43,8 +43,11 @@ struct SizeOption {
     const char* text;
     uint16_t width, height;
 };
-constexpr SizeOption kSizes[] = {{"128x96", 128, 96},   {"128x128", 128, 128}, {"160x96", 160, 96},
-                                 {"160x128", 160, 128}, {"176x144", 176, 144}};
+constexpr SizeOption kSizes[] = {{"128x96", 128, 96},
+                                 {"128x128", 128, 128},
+                                 {"160x96", 160, 96},
+                                 {"160x128", 160, 128},
+                                 {"176x144", 176, 144}};
 constexpr uint32_t kBitRates[] = {100000, 80000, 50000};
 
 enum class DriftAnswer { Ask, Yes, No };
@@ -104,8 +107,10 @@ bool parseCrop(const std::string& text, ConvertOptions* o) {
     for (int i = 0; i < 4; ++i) {
         size_t end = text.find(',', start);
         if ((end == std::string::npos) != (i == 3)) return false;
-        std::string part = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (part.size() > 6 || part.find_first_not_of("0123456789") != std::string::npos) return false;
+        std::string part =
+            text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (part.size() > 6 || part.find_first_not_of("0123456789") != std::string::npos)
+            return false;
         values[i] = part.empty() ? 0 : std::atoi(part.c_str());
         start = end + 1;
     }
@@ -140,11 +145,14 @@ int parseOptions(int argc, char** argv, ConvertOptions* o) {
         } else if (arg == "-s" || arg == "--size") {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (!parseSize(value, o))
-                return usageError("size '%s' is not one of 128x96, 128x128, 160x96, 160x128, 176x144", value.c_str());
+                return usageError(
+                    "size '%s' is not one of 128x96, 128x128, 160x96, 160x128, 176x144",
+                    value.c_str());
         } else if (arg == "-b" || arg == "--bitrate") {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (!parseBitRate(value, o))
-                return usageError("bit rate '%s' is not one of 100000, 80000, 50000", value.c_str());
+                return usageError("bit rate '%s' is not one of 100000, 80000, 50000",
+                                  value.c_str());
         } else if (arg == "-c" || arg == "--crop") {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (!parseCrop(value, o))
@@ -175,11 +183,14 @@ std::string withSlash(std::string dir) {
 int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
     for (const std::string& source : o.sources)
         if (source.empty()) return dialogMessage(kMsgNoSource);
-    if (o.crop[0] > kMaxCropHorizontal || o.crop[1] > kMaxCropHorizontal) return dialogMessage(kMsgCropHorizontal);
-    if (o.crop[2] > kMaxCropVertical || o.crop[3] > kMaxCropVertical) return dialogMessage(kMsgCropVertical);
+    if (o.crop[0] > kMaxCropHorizontal || o.crop[1] > kMaxCropHorizontal)
+        return dialogMessage(kMsgCropHorizontal);
+    if (o.crop[2] > kMaxCropVertical || o.crop[3] > kMaxCropVertical)
+        return dialogMessage(kMsgCropVertical);
     for (const std::string& source : o.sources) {
         if (access(source.c_str(), F_OK) != 0) {
-            std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", source.c_str(), kMsgSourceMissing);
+            std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", source.c_str(),
+                         kMsgSourceMissing);
             return kExitUsage;
         }
         JobRequest job;
@@ -198,7 +209,8 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
         // Two jobs must not write the same destination.
         for (const JobRequest& other : *jobs) {
             if (strcasecmp(jobOutputPath(other).c_str(), jobOutputPath(job).c_str()) == 0) {
-                std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", jobOutputPath(job).c_str(), kMsgAlreadyQueued);
+                std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", jobOutputPath(job).c_str(),
+                             kMsgAlreadyQueued);
                 return kExitUsage;
             }
         }
@@ -209,7 +221,7 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
 
 // The terminal side of a run: the progress bar on standard error and the result lines.
 class ConvertDisplay {
-public:
+  public:
     ConvertDisplay(bool bar, FILE* results) : bar_(bar), results_(results) {}
 
     void draw(const JobProgress& p, const std::string& name) {
@@ -223,8 +235,8 @@ public:
         int filled = max > 0 ? static_cast<int>(int64_t(pos) * kBarWidth / max) : 0;
         std::string bar(static_cast<size_t>(filled), '#');
         bar.append(static_cast<size_t>(kBarWidth - filled), '.');
-        std::fprintf(stderr, "\r[%s] %s %d/%d  %s\x1b[K", bar.c_str(), stage == JobProgress::Video ? "video" : "audio",
-                     pos, max, name.c_str());
+        std::fprintf(stderr, "\r[%s] %s %d/%d  %s\x1b[K", bar.c_str(),
+                     stage == JobProgress::Video ? "video" : "audio", pos, max, name.c_str());
         std::fflush(stderr);
         shown_ = true;
     }
@@ -249,7 +261,8 @@ public:
                 return false;
             }
             std::string answer(line);
-            while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
+            while (!answer.empty() &&
+                   (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
                 answer.pop_back();
             if (answer == "y" || answer == "Y" || answer == "yes") return true;
             if (answer == "n" || answer == "N" || answer == "no") return false;
@@ -259,8 +272,8 @@ public:
     void warn(const std::string& source) {
         std::lock_guard<std::mutex> lock(mutex_);
         clearBar();
-        std::fprintf(stderr, "kinolite-cli convert: warning: %s: %s (going on; -n declines)\n", source.c_str(),
-                     kDriftQuestion);
+        std::fprintf(stderr, "kinolite-cli convert: warning: %s: %s (going on; -n declines)\n",
+                     source.c_str(), kDriftQuestion);
     }
 
     void finish() {
@@ -268,7 +281,7 @@ public:
         clearBar();
     }
 
-private:
+  private:
     void clearBar() {
         if (!shown_) return;
         std::fprintf(stderr, "\r\x1b[K");
@@ -285,7 +298,7 @@ private:
 // Standard output sent to /dev/null while it lives (the pipeline's diagnostic lines);
 // results() still reaches the original standard output.
 class QuietOutput {
-public:
+  public:
     explicit QuietOutput(bool quiet) {
         if (!quiet) return;
         std::fflush(stdout);
@@ -310,7 +323,7 @@ public:
     }
     FILE* results() const { return results_ ? results_ : stdout; }
 
-private:
+  private:
     int saved_ = -1;
     FILE* results_ = nullptr;
 };
@@ -318,26 +331,27 @@ private:
 }  // namespace
 
 void printConvertHelp(FILE* out) {
-    std::fprintf(out,
-                 "Usage: kinolite-cli convert [options] SOURCE...\n"
-                 "\n"
-                 "Converts each 3GP/MP4 source into a handset movie file named <source name>_new.mp4,\n"
-                 "one job after the other. Prints one line per job, \"done: FILE\" or \"failed: FILE\";\n"
-                 "an existing file of that name is overwritten.\n"
-                 "\n"
-                 "  -o, --output-dir DIR   where to write (default: each source's directory)\n"
-                 "  -s, --size WxH         128x96 (default), 128x128, 160x96, 160x128 or 176x144\n"
-                 "  -b, --bitrate N        video bits per second: 100000 (default), 80000 or 50000\n"
-                 "  -c, --crop L,R,T,B     pixels cut from the left, right, top and bottom edges\n"
-                 "                         (0 to 60 horizontally, 0 to 40 vertically; default 0,0,0,0)\n"
-                 "  -y, --yes              convert sources whose frame rate is irregular (audio and\n"
-                 "  -n, --no               video may drift apart) / fail them; without either the\n"
-                 "                         question is asked on a terminal, otherwise they are converted\n"
-                 "                         with a warning\n"
-                 "  -q, --quiet            no diagnostic lines on standard output\n"
-                 "\n"
-                 "A progress bar is drawn on standard error when it is a terminal. Exit status: 0 when\n"
-                 "every job is done, 1 when any failed, 2 for usage errors.\n");
+    std::fprintf(
+        out,
+        "Usage: kinolite-cli convert [options] SOURCE...\n"
+        "\n"
+        "Converts each 3GP/MP4 source into a handset movie file named <source name>_new.mp4,\n"
+        "one job after the other. Prints one line per job, \"done: FILE\" or \"failed: FILE\";\n"
+        "an existing file of that name is overwritten.\n"
+        "\n"
+        "  -o, --output-dir DIR   where to write (default: each source's directory)\n"
+        "  -s, --size WxH         128x96 (default), 128x128, 160x96, 160x128 or 176x144\n"
+        "  -b, --bitrate N        video bits per second: 100000 (default), 80000 or 50000\n"
+        "  -c, --crop L,R,T,B     pixels cut from the left, right, top and bottom edges\n"
+        "                         (0 to 60 horizontally, 0 to 40 vertically; default 0,0,0,0)\n"
+        "  -y, --yes              convert sources whose frame rate is irregular (audio and\n"
+        "  -n, --no               video may drift apart) / fail them; without either the\n"
+        "                         question is asked on a terminal, otherwise they are converted\n"
+        "                         with a warning\n"
+        "  -q, --quiet            no diagnostic lines on standard output\n"
+        "\n"
+        "A progress bar is drawn on standard error when it is a terminal. Exit status: 0 when\n"
+        "every job is done, 1 when any failed, 2 for usage errors.\n");
 }
 
 int runConvert(int argc, char** argv) {
@@ -362,9 +376,12 @@ int runConvert(int argc, char** argv) {
             const JobRequest& job = jobs[i];
             auto goOn = [&]() {
                 switch (options.drift) {
-                    case DriftAnswer::Yes: return true;
-                    case DriftAnswer::No: return false;
-                    case DriftAnswer::Ask: break;
+                    case DriftAnswer::Yes:
+                        return true;
+                    case DriftAnswer::No:
+                        return false;
+                    case DriftAnswer::Ask:
+                        break;
                 }
                 if (isatty(0)) return display.ask(job.sourcePath);
                 display.warn(job.sourcePath);

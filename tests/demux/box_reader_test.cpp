@@ -16,7 +16,9 @@ using mp4test::fullBox;
 using mp4test::serialize;
 using mp4test::TreeFile;
 
-std::string typeOf(const Mp4Box* b) { return b ? std::string(reinterpret_cast<const char*>(&b->type), 4) : "none"; }
+std::string typeOf(const Mp4Box* b) {
+    return b ? std::string(reinterpret_cast<const char*>(&b->type), 4) : "none";
+}
 
 std::vector<std::string> childTypes(const Mp4Box* b) {
     std::vector<std::string> types;
@@ -24,16 +26,19 @@ std::vector<std::string> childTypes(const Mp4Box* b) {
     return types;
 }
 
-mp4test::Box mvhdBox() { return fullBox("mvhd", 0, 0, Bytes().u32(0).u32(0).u32(600).u32(1200).zeros(80).v); }
+mp4test::Box mvhdBox() {
+    return fullBox("mvhd", 0, 0, Bytes().u32(0).u32(0).u32(600).u32(1200).zeros(80).v);
+}
 
 class BoxReaderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
 TEST_F(BoxReaderTest, TopLevelBoxesBecomeChildrenOfTheRoot) {
-    TreeFile f(serialize({box("ftyp", Bytes().fourcc("isom").u32(0).v), box("moov", {}, {mvhdBox()}),
-                          box("mdat", std::vector<uint8_t>(100, 1))}));
+    TreeFile f(
+        serialize({box("ftyp", Bytes().fourcc("isom").u32(0).v), box("moov", {}, {mvhdBox()}),
+                   box("mdat", std::vector<uint8_t>(100, 1))}));
     EXPECT_EQ(typeOf(f.root()), "root");
     EXPECT_EQ(childTypes(f.root()), (std::vector<std::string>{"ftyp", "moov", "mdat"}));
     Mp4Box* mdat = MP4_FindBox(f.root(), "/mdat");
@@ -98,9 +103,10 @@ TEST_F(BoxReaderTest, ContainerWithRoomForNoChildIsNotRead) {
 }
 
 TEST_F(BoxReaderTest, PathsAndCounts) {
-    TreeFile f(serialize({box("moov", {}, {mvhdBox(), box("trak", {}, {box("tkhd", std::vector<uint8_t>(4))}),
-                                           box("udta", {}, {box("free"), box("free")}), box("trak"),
-                                           box("trak")})}));
+    TreeFile f(
+        serialize({box("moov", {},
+                       {mvhdBox(), box("trak", {}, {box("tkhd", std::vector<uint8_t>(4))}),
+                        box("udta", {}, {box("free"), box("free")}), box("trak"), box("trak")})}));
     Mp4Box* second = MP4_FindBox(f.root(), "/moov/trak[%d]", 1);
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(second, MP4_FindBox(f.root(), "moov/[3]"));
@@ -140,7 +146,8 @@ struct HostileCase {
 
 std::vector<uint8_t> childPastParent() {
     // A trak that claims more than its moov holds: it is read and ends the moov.
-    std::vector<uint8_t> moov = serialize(box("moov", {}, {mvhdBox(), box("trak", {}, {box("free")}), box("udta")}));
+    std::vector<uint8_t> moov =
+        serialize(box("moov", {}, {mvhdBox(), box("trak", {}, {box("free")}), box("udta")}));
     size_t trak = 8 + 108;
     moov[trak + 3] = 0xF0;
     return moov;
@@ -179,7 +186,7 @@ std::vector<uint8_t> deepNesting() {
 }
 
 class HostileBoxTest : public ::testing::TestWithParam<HostileCase> {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 

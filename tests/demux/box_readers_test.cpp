@@ -18,7 +18,7 @@ using mp4test::TreeFile;
 
 // Reads one box at the top level of a file; `out` receives what was printed.
 class BoxReadersTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
     Mp4Box* read(const mp4test::Box& b) { return readBytes(serialize(b)); }
     Mp4Box* readBytes(const std::vector<uint8_t>& bytes) {
@@ -50,7 +50,8 @@ TEST_F(BoxReadersTest, MediaHeaderLanguage) {
         const char* letters;
     } cases[] = {{0x15C7, "eng"}, {0, "```"}};
     for (const Case& c : cases) {
-        BoxMdhd* m = boxData<BoxMdhd>(read(fullBox("mdhd", 0, 0, Bytes().u32(0).u32(0).u32(8000).u32(16000).u16(c.packed).u16(0).v)));
+        BoxMdhd* m = boxData<BoxMdhd>(read(fullBox(
+            "mdhd", 0, 0, Bytes().u32(0).u32(0).u32(8000).u32(16000).u16(c.packed).u16(0).v)));
         ASSERT_NE(m, nullptr);
         EXPECT_EQ(std::string(m->language, 3), c.letters);
         EXPECT_EQ(m->timeScale, 8000u);
@@ -91,10 +92,12 @@ TEST_F(BoxReadersTest, SampleSizes) {
 }
 
 TEST_F(BoxReadersTest, ChunkOffsetsAndSyncSamples) {
-    BoxStco* co64 = boxData<BoxStco>(read(fullBox("co64", 0, 0, Bytes().u32(1).u64(0x123456789ULL).v)));
+    BoxStco* co64 =
+        boxData<BoxStco>(read(fullBox("co64", 0, 0, Bytes().u32(1).u64(0x123456789ULL).v)));
     ASSERT_NE(co64, nullptr);
     EXPECT_EQ(co64->chunkOffset, (std::vector<uint64_t>{0x123456789ULL}));
-    BoxStco* stco = boxData<BoxStco>(read(fullBox("stco", 0, 0, Bytes().u32(2).u32(0xFFFFFFF0u).u32(8).v)));
+    BoxStco* stco =
+        boxData<BoxStco>(read(fullBox("stco", 0, 0, Bytes().u32(2).u32(0xFFFFFFF0u).u32(8).v)));
     ASSERT_NE(stco, nullptr);
     EXPECT_EQ(stco->chunkOffset, (std::vector<uint64_t>{0xFFFFFFF0u, 8}));
     BoxStss* stss = boxData<BoxStss>(read(fullBox("stss", 0, 0, Bytes().u32(2).u32(1).u32(31).v)));
@@ -138,7 +141,21 @@ TEST_F(BoxReadersTest, ElementaryStreamDescriptors) {
 
     // A specific-info length beyond the box keeps only the bytes that are there.
     Bytes cut;
-    cut.u8(0x03).u8(20).u16(1).u8(0).u8(0x04).u8(15).u8(0x20).u8(0x11).u24(0).u32(0).u32(0).u8(0x05).u8(0x7F).u8(1).u8(2);
+    cut.u8(0x03)
+        .u8(20)
+        .u16(1)
+        .u8(0)
+        .u8(0x04)
+        .u8(15)
+        .u8(0x20)
+        .u8(0x11)
+        .u24(0)
+        .u32(0)
+        .u32(0)
+        .u8(0x05)
+        .u8(0x7F)
+        .u8(1)
+        .u8(2);
     BoxEsds* c = boxData<BoxEsds>(read(fullBox("esds", 0, 0, cut.v)));
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->decConfig->decoderSpecificInfo, (std::vector<uint8_t>{1, 2}));
@@ -150,9 +167,11 @@ TEST_F(BoxReadersTest, AmrModeIsTheHighestModeOfTheSet) {
         int mode;
     } cases[] = {{0x8000, 15}, {0x0081, 7}, {0, 16}};
     for (const Case& c : cases) {
-        BoxDamr* d = boxData<BoxDamr>(read(box("damr", Bytes().fourcc("FFMP").u8(0).u16(c.modeSet).u8(0).u8(1).v)));
+        BoxDamr* d = boxData<BoxDamr>(
+            read(box("damr", Bytes().fourcc("FFMP").u8(0).u16(c.modeSet).u8(0).u8(1).v)));
         ASSERT_NE(d, nullptr);
-        EXPECT_NE(out_.find("AMR: mode=" + std::to_string(c.mode) + ", mode_change_period=0, frames_per_sample=1.\n"),
+        EXPECT_NE(out_.find("AMR: mode=" + std::to_string(c.mode) +
+                            ", mode_change_period=0, frames_per_sample=1.\n"),
                   std::string::npos)
             << out_;
     }
@@ -166,7 +185,8 @@ TEST_F(BoxReadersTest, TextEntryLengths) {
         std::string text;
     } cases[] = {{3, true, "abc"}, {50, true, "abcde"}, {0, false, ""}, {0x8000, false, ""}};
     for (const Case& c : cases) {
-        BoxText* t = boxData<BoxText>(read(box(nam, Bytes().u16(c.length).u16(0).fourcc("abcd").u8('e').v)));
+        BoxText* t =
+            boxData<BoxText>(read(box(nam, Bytes().u16(c.length).u16(0).fourcc("abcd").u8('e').v)));
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->hasText, c.hasText);
         EXPECT_EQ(t->text, c.text);
@@ -206,7 +226,8 @@ TEST_F(BoxReadersTest, ProtectedContentFailsTheJob) {
     EXPECT_EQ(g_context.success, 0);
 
     g_context.success = 1;
-    read(box("moov", {}, {box("sinf", {}, {box("schi", {}, {box("user", std::vector<uint8_t>(4))})})}));
+    read(box("moov", {},
+             {box("sinf", {}, {box("schi", {}, {box("user", std::vector<uint8_t>(4))})})}));
     EXPECT_NE(out_.find("discarding read drms box\n"), std::string::npos);
     EXPECT_EQ(g_context.success, 0);
 }

@@ -11,7 +11,7 @@ using mp4test::captureStdout;
 using testing_util::TempDir;
 
 class ByteStreamTest : public ::testing::Test {
-protected:
+  protected:
     ByteStream* open(const std::vector<uint8_t>& bytes) {
         path_ = dir_.file("data.bin");
         testing_util::writeFile(path_, bytes);

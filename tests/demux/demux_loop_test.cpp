@@ -13,13 +13,17 @@ using mp4test::MovieSpec;
 using mp4test::SentBlock;
 using mp4test::TrackSpec;
 
-TrackSpec video15fps(uint32_t samples) { return mp4test::videoTrack(samples, 15000, 1000, 40); }
+TrackSpec video15fps(uint32_t samples) {
+    return mp4test::videoTrack(samples, 15000, 1000, 40);
+}
 
-TrackSpec amr20ms(uint32_t samples) { return mp4test::amrTrack(samples); }
+TrackSpec amr20ms(uint32_t samples) {
+    return mp4test::amrTrack(samples);
+}
 
 // Opens a built movie on a recording sink and runs steps.
 class DemuxLoopTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         mp4test::resetContext();
         sink_ = mp4test::newRecordingSink();
@@ -158,11 +162,16 @@ TEST_F(DemuxLoopTest, MissingMovieParts) {
     zeroScale.timeScale = 0;
     zeroScale.tracks = {video15fps(30)};
     const Case cases[] = {
-        {"no_moov", mp4test::serialize(mp4test::box("ftyp", std::vector<uint8_t>(8))), "MP4 plugin discarded (no moov box)\n"},
-        {"no_mvhd", mp4test::serialize({mp4test::box("ftyp", std::vector<uint8_t>(8)), mp4test::box("moov", {}, {mp4test::box("udta", std::vector<uint8_t>(8))})}),
+        {"no_moov", mp4test::serialize(mp4test::box("ftyp", std::vector<uint8_t>(8))),
+         "MP4 plugin discarded (no moov box)\n"},
+        {"no_mvhd",
+         mp4test::serialize(
+             {mp4test::box("ftyp", std::vector<uint8_t>(8)),
+              mp4test::box("moov", {}, {mp4test::box("udta", std::vector<uint8_t>(8))})}),
          "cannot find /moov/mvhd\n"},
         {"no_trak", mp4test::buildMovie(noTracks), "cannot find any /moov/trak\n"},
-        {"movie_time_scale_zero", mp4test::buildMovie(zeroScale), "invalid /moov/mvhd time scale 0\n"},
+        {"movie_time_scale_zero", mp4test::buildMovie(zeroScale),
+         "invalid /moov/mvhd time scale 0\n"},
         {"too_short", {0, 0, 0, 8, 'f', 't'}, "MP4 plugin discarded (cannot peek)\n"},
     };
     for (const Case& c : cases) {

@@ -18,19 +18,19 @@ std::string captureStdout(const std::function<void()>& fn);
 
 // Sends standard output to /dev/null while it lives.
 class QuietStdout {
-public:
+  public:
     QuietStdout();
     ~QuietStdout();
     QuietStdout(const QuietStdout&) = delete;
     QuietStdout& operator=(const QuietStdout&) = delete;
 
-private:
+  private:
     int saved_;
 };
 
 // A file holding `bytes`, opened as a byte stream, with its box tree read.
 class TreeFile {
-public:
+  public:
     explicit TreeFile(const std::vector<uint8_t>& bytes);
     ~TreeFile();
     TreeFile(const TreeFile&) = delete;
@@ -39,7 +39,7 @@ public:
     ByteStream* stream() const { return stream_; }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     testing_util::TempDir dir_;
     std::string path_;
     ByteStream* stream_ = nullptr;

@@ -24,7 +24,7 @@ Block* blockOf(const std::vector<uint8_t>& bytes) {
 }
 
 class EsDumpTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         mp4test::resetContext();
         g_context.moduleDir = dir_.path();
@@ -55,7 +55,8 @@ TEST_F(EsDumpTest, VideoFileHoldsTheExtraBytesThenTheSamples) {
     EXPECT_EQ(esdump_Send(out_, video, blockOf({1, 2, 3})), 0);
     EXPECT_EQ(esdump_Send(out_, video, blockOf({4})), 0);
     EXPECT_EQ(g_context.videoFrames, 2u);
-    EXPECT_EQ(testing_util::readFile(g_context.videoEsPath), (std::vector<uint8_t>{0, 0, 1, 0xB0, 1, 2, 3, 4}));
+    EXPECT_EQ(testing_util::readFile(g_context.videoEsPath),
+              (std::vector<uint8_t>{0, 0, 1, 0xB0, 1, 2, 3, 4}));
 }
 
 TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
@@ -64,18 +65,17 @@ TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
         uint8_t frameSize;
         uint32_t bytes;
     } cases[] = {
-        {{320, 320}, 32, 640},
-        {{540}, 27, 540},
-        {{400}, 20, 400},
-        {{33, 64}, 32, 64},           // 33 decides nothing; the next sample does
-        {{320, 100, 32}, 32, 352},    // 100 is not a multiple of 32: dropped
+        {{320, 320}, 32, 640},     {{540}, 27, 540},
+        {{400}, 20, 400},          {{33, 64}, 32, 64},  // 33 decides nothing; the next sample does
+        {{320, 100, 32}, 32, 352},                      // 100 is not a multiple of 32: dropped
     };
     for (const Case& c : cases) {
         g_context.amrFrameSize = 0;
         g_context.amrBytes = 0;
         g_context.amrBuffer.clear();
         EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('s', 'a', 'm', 'r'));
-        for (int size : c.sizes) esdump_Send(out_, audio, blockOf(std::vector<uint8_t>(static_cast<size_t>(size), 9)));
+        for (int size : c.sizes)
+            esdump_Send(out_, audio, blockOf(std::vector<uint8_t>(static_cast<size_t>(size), 9)));
         EXPECT_EQ(g_context.amrFrameSize, c.frameSize);
         EXPECT_EQ(g_context.amrBytes, c.bytes);
         EXPECT_EQ(g_context.amrBuffer.size(), c.bytes);
@@ -88,7 +88,8 @@ TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
     EXPECT_EQ(esdump_Control(out_, ESOUT_GET_STATE, video, &selected), 0);
     EXPECT_TRUE(selected);
     EXPECT_EQ(esdump_Control(out_, ESOUT_SET_STATE, video, 0), 0);
-    std::string out = mp4test::captureStdout([&] { EXPECT_EQ(esdump_Send(out_, video, blockOf({1})), -1); });
+    std::string out =
+        mp4test::captureStdout([&] { EXPECT_EQ(esdump_Send(out_, video, blockOf({1})), -1); });
     EXPECT_EQ(out, "esdump_Send, the es isn't selected\n");
     EXPECT_EQ(g_context.videoFrames, 0u);
     g_context.success = 1;
@@ -123,7 +124,8 @@ AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
     g_context.pcmPath = dir.file("frames.pcm");
     {
         mp4test::QuietStdout quiet;
-        if (DEMUX_OpenWithSink(testing_util::fixturePath(fixture).c_str(), sink, mp4test::keepRecordingSink) == 0) {
+        if (DEMUX_OpenWithSink(testing_util::fixturePath(fixture).c_str(), sink,
+                               mp4test::keepRecordingSink) == 0) {
             while (DEMUX_Demux() == 0) {
             }
             DEMUX_Close();

@@ -19,7 +19,8 @@ struct FakeStages {
     static std::vector<int32_t> ranges;  // progress range seen by each stage
     static JobProgress* progress;
 
-    static int prepare(const std::string&, const std::string&, int32_t* audio, uint32_t* video, std::string*) {
+    static int prepare(const std::string&, const std::string&, int32_t* audio, uint32_t* video,
+                       std::string*) {
         calls.push_back("prepare");
         *audio = 99;
         *video = 30;
@@ -69,11 +70,14 @@ TEST_P(JobRunnerTest, StagesRunInOrderWhileTheyGoWell) {
     FakeStages::progress = &progress;
     bool asked = false;
     JobRequest job{"/tmp/none/a.3gp", "/tmp/none/", JobSettings()};
-    JobStatus s = runConversionJob(job, [&] {
-        asked = true;
-        EXPECT_EQ(progress.stage.load(), JobProgress::Asking);
-        return c.goOn;
-    }, &progress, kFake);
+    JobStatus s = runConversionJob(
+        job,
+        [&] {
+            asked = true;
+            EXPECT_EQ(progress.stage.load(), JobProgress::Asking);
+            return c.goOn;
+        },
+        &progress, kFake);
     EXPECT_EQ(s, c.status);
     EXPECT_EQ(FakeStages::calls, c.calls);
     EXPECT_EQ(asked, c.asked);
@@ -88,10 +92,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RunCase{"done", 1, 1, 1, true, JobStatus::Done, {"prepare", "video", "audio"}, false},
         RunCase{"preparation_fails", 0, 1, 1, true, JobStatus::Failed, {"prepare"}, false},
-        RunCase{"drift_accepted", 2, 1, 1, true, JobStatus::Done, {"prepare", "video", "audio"}, true},
+        RunCase{
+            "drift_accepted", 2, 1, 1, true, JobStatus::Done, {"prepare", "video", "audio"}, true},
         RunCase{"drift_declined", 2, 1, 1, false, JobStatus::Failed, {"prepare"}, true},
         RunCase{"video_fails", 1, 0, 1, true, JobStatus::Failed, {"prepare", "video"}, false},
-        RunCase{"audio_fails", 1, 1, 0, true, JobStatus::Failed, {"prepare", "video", "audio"}, false}),
+        RunCase{
+            "audio_fails", 1, 1, 0, true, JobStatus::Failed, {"prepare", "video", "audio"}, false}),
     [](const ::testing::TestParamInfo<RunCase>& i) { return std::string(i.param.name); });
 
 int neverCalled(const std::atomic<int32_t>**) {
@@ -103,8 +109,9 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
     mp4test::resetContext();
     testing_util::TempDir dir;
-    mp4test::MovieSpec m = mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),
-                                             mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 6)});  // LC mono
+    mp4test::MovieSpec m =
+        mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),
+                          mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 6)});  // LC mono
     std::string source = dir.file("runner_decline_drift.mp4");
     testing_util::writeFile(source, mp4test::buildMovie(m));
 
@@ -113,13 +120,16 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     JobStatus s;
     {
         mp4test::QuietStdout quiet;
-        s = runConversionJob(job, [&] {
-            asked = true;
-            EXPECT_TRUE(testing_util::fileExists(g_context.outputPath));
-            EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
-            EXPECT_TRUE(testing_util::fileExists(videoEsFilePath()));
-            return false;
-        }, nullptr, JobStages{prepareJob, neverCalled, neverCalled});
+        s = runConversionJob(
+            job,
+            [&] {
+                asked = true;
+                EXPECT_TRUE(testing_util::fileExists(g_context.outputPath));
+                EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
+                EXPECT_TRUE(testing_util::fileExists(videoEsFilePath()));
+                return false;
+            },
+            nullptr, JobStages{prepareJob, neverCalled, neverCalled});
     }
     EXPECT_TRUE(asked);
     EXPECT_EQ(s, JobStatus::Failed);

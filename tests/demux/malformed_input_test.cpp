@@ -17,17 +17,18 @@ namespace {
 using testing_util::fileExists;
 
 const char* const kFixtures[] = {
-    "demux/mp4v_amr.3gp",       "demux/h263_amr102.3gp",   "demux/mp4v_amr74_moov_last.3gp",
-    "demux/co64.3gp",           "demux/free_moov.3gp",     "demux/edit_list.3gp",
-    "demux/hint_track.3gp",     "demux/text_track.3gp",    "demux/no_audio.3gp",
-    "demux/wide_320x240.3gp",   "demux/drms.3gp",          "demux/mp4v_aac_m8k.mp4",
-    "demux/mp4v_aac_m16k.mp4",  "demux/mp4v_aac_s22k.mp4", "demux/mp4v_aac_s44k.mp4",
+    "demux/mp4v_amr.3gp",      "demux/h263_amr102.3gp",   "demux/mp4v_amr74_moov_last.3gp",
+    "demux/co64.3gp",          "demux/free_moov.3gp",     "demux/edit_list.3gp",
+    "demux/hint_track.3gp",    "demux/text_track.3gp",    "demux/no_audio.3gp",
+    "demux/wide_320x240.3gp",  "demux/drms.3gp",          "demux/mp4v_aac_m8k.mp4",
+    "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4", "demux/mp4v_aac_s44k.mp4",
     "demux/mp4v_aac_s48k.mp4",
 };
 
 // Boxes whose children are walked to find places for hostile values.
 bool isContainer(const std::string& type) {
-    static const char* const kTypes[] = {"moov", "trak", "mdia", "minf", "stbl", "edts", "dinf", "udta", "free"};
+    static const char* const kTypes[] = {"moov", "trak", "mdia", "minf", "stbl",
+                                         "edts", "dinf", "udta", "free"};
     for (const char* t : kTypes)
         if (type == t) return true;
     return false;
@@ -50,7 +51,8 @@ void listBoxes(const std::vector<uint8_t>& b, size_t start, size_t end, std::vec
     size_t p = start;
     while (p + 8 <= end) {
         size_t size = be32(b, p);
-        std::string type(b.begin() + static_cast<long>(p) + 4, b.begin() + static_cast<long>(p) + 8);
+        std::string type(b.begin() + static_cast<long>(p) + 4,
+                         b.begin() + static_cast<long>(p) + 8);
         if (size < 8 || p + size > end) return;
         out->push_back({p, size, type});
         if (isContainer(type)) listBoxes(b, p + 8, p + size, out);
@@ -60,7 +62,7 @@ void listBoxes(const std::vector<uint8_t>& b, size_t start, size_t end, std::vec
 }
 
 class MalformedInputTest : public ::testing::TestWithParam<const char*> {
-protected:
+  protected:
     void SetUp() override {
         original_ = testing_util::readFile(testing_util::fixturePath(GetParam()));
         ASSERT_FALSE(original_.empty());
@@ -119,8 +121,9 @@ TEST_P(MalformedInputTest, Truncated) {
     for (size_t k = 1; k < 40; ++k) cuts.push_back(original_.size() * k / 40);
     for (size_t cut : cuts) {
         if (cut >= original_.size()) continue;
-        prepareVariant(std::vector<uint8_t>(original_.begin(), original_.begin() + static_cast<long>(cut)),
-                       "cut at " + std::to_string(cut));
+        prepareVariant(
+            std::vector<uint8_t>(original_.begin(), original_.begin() + static_cast<long>(cut)),
+            "cut at " + std::to_string(cut));
     }
     EXPECT_GT(runs_, 40);
 }

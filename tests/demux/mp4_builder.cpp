@@ -9,10 +9,18 @@ Bytes& Bytes::u8(uint32_t x) {
     v.push_back(static_cast<uint8_t>(x));
     return *this;
 }
-Bytes& Bytes::u16(uint32_t x) { return u8(x >> 8).u8(x); }
-Bytes& Bytes::u24(uint32_t x) { return u8(x >> 16).u16(x); }
-Bytes& Bytes::u32(uint32_t x) { return u16(x >> 16).u16(x); }
-Bytes& Bytes::u64(uint64_t x) { return u32(static_cast<uint32_t>(x >> 32)).u32(static_cast<uint32_t>(x)); }
+Bytes& Bytes::u16(uint32_t x) {
+    return u8(x >> 8).u8(x);
+}
+Bytes& Bytes::u24(uint32_t x) {
+    return u8(x >> 16).u16(x);
+}
+Bytes& Bytes::u32(uint32_t x) {
+    return u16(x >> 16).u16(x);
+}
+Bytes& Bytes::u64(uint64_t x) {
+    return u32(static_cast<uint32_t>(x >> 32)).u32(static_cast<uint32_t>(x));
+}
 Bytes& Bytes::fourcc(const std::string& s) {
     for (size_t i = 0; i < 4; ++i) u8(i < s.size() ? static_cast<uint8_t>(s[i]) : ' ');
     return *this;
@@ -26,7 +34,8 @@ Bytes& Bytes::zeros(size_t n) {
     return *this;
 }
 
-Box box(const std::string& type, const std::vector<uint8_t>& payload, const std::vector<Box>& children) {
+Box box(const std::string& type, const std::vector<uint8_t>& payload,
+        const std::vector<Box>& children) {
     Box b;
     b.type = type;
     b.payload = payload;
@@ -48,8 +57,10 @@ std::vector<uint8_t> serialize(const Box& b) {
         body.insert(body.end(), child.begin(), child.end());
     }
     Bytes out;
-    if (b.largeSize) out.u32(1).fourcc(b.type).u64(body.size() + 16);
-    else out.u32(static_cast<uint32_t>(body.size() + 8)).fourcc(b.type);
+    if (b.largeSize)
+        out.u32(1).fourcc(b.type).u64(body.size() + 16);
+    else
+        out.u32(static_cast<uint32_t>(body.size() + 8)).fourcc(b.type);
     return out.raw(body).v;
 }
 
@@ -82,8 +93,8 @@ TrackSpec amrTrack(uint32_t samples, uint32_t trackId) {
     return t;
 }
 
-TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config, uint32_t samples,
-                   uint32_t size, uint32_t trackId) {
+TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
+                   uint32_t samples, uint32_t size, uint32_t trackId) {
     TrackSpec t;
     t.video = false;
     t.trackId = trackId;
@@ -115,7 +126,9 @@ uint32_t sampleCountOf(const TrackSpec& t) {
     return t.constantSize ? t.sampleCount : static_cast<uint32_t>(t.sampleSizes.size());
 }
 
-uint32_t sizeOf(const TrackSpec& t, uint32_t s) { return t.constantSize ? t.constantSize : t.sampleSizes[s]; }
+uint32_t sizeOf(const TrackSpec& t, uint32_t s) {
+    return t.constantSize ? t.constantSize : t.sampleSizes[s];
+}
 
 std::vector<uint32_t> chunksOf(const TrackSpec& t) {
     if (!t.chunkSamples.empty()) return t.chunkSamples;
@@ -131,18 +144,39 @@ Box sampleEntry(const TrackSpec& t, const std::string& type) {
         Bytes dsi;
         dsi.u8(0x05).u8(static_cast<uint32_t>(t.decoderSpecific.size())).raw(t.decoderSpecific);
         Bytes dc;
-        dc.u8(static_cast<uint32_t>(t.objectType)).u8(t.video ? 0x11 : 0x15).u24(0).u32(0).u32(0).raw(dsi.v);
+        dc.u8(static_cast<uint32_t>(t.objectType))
+            .u8(t.video ? 0x11 : 0x15)
+            .u24(0)
+            .u32(0)
+            .u32(0)
+            .raw(dsi.v);
         Bytes es;
-        es.u16(1).u8(0).u8(0x04).u8(static_cast<uint32_t>(dc.v.size())).raw(dc.v).u8(0x06).u8(1).u8(2);
+        es.u16(1)
+            .u8(0)
+            .u8(0x04)
+            .u8(static_cast<uint32_t>(dc.v.size()))
+            .raw(dc.v)
+            .u8(0x06)
+            .u8(1)
+            .u8(2);
         d.u8(0x03).u8(static_cast<uint32_t>(es.v.size())).raw(es.v);
         children.push_back(fullBox("esds", 0, 0, d.v));
     }
-    if (type == "samr") children.push_back(box("damr", Bytes().fourcc("test").u8(0).u16(0x81ff).u8(0).u8(1).v));
+    if (type == "samr")
+        children.push_back(box("damr", Bytes().fourcc("test").u8(0).u16(0x81ff).u8(0).u8(1).v));
     if (t.video) {
         p.u16(0).u16(0).u32(0).u32(0).u32(0).u16(t.width).u16(t.height).u32(0x480000).u32(0x480000);
         p.u32(0).u16(1).zeros(32).u16(24).u16(0xFFFF);
     } else {
-        p.u16(t.entryVersion).u16(0).u32(0).u16(t.channels).u16(16).u16(0).u16(0).u16(t.sampleRate).u16(0);
+        p.u16(t.entryVersion)
+            .u16(0)
+            .u32(0)
+            .u16(t.channels)
+            .u16(16)
+            .u16(0)
+            .u16(0)
+            .u16(t.sampleRate)
+            .u16(0);
         if (t.entryVersion == 1) p.u32(1).u32(1).u32(2).u32(2);
     }
     return box(type, p.v, children);
@@ -210,8 +244,10 @@ Box sampleTable(const TrackSpec& t, const std::vector<uint64_t>& offsets) {
         Bytes p;
         p.u32(static_cast<uint32_t>(offsets.size()));
         for (uint64_t o : offsets) {
-            if (t.use64BitOffsets) p.u64(o);
-            else p.u32(static_cast<uint32_t>(o));
+            if (t.use64BitOffsets)
+                p.u64(o);
+            else
+                p.u32(static_cast<uint32_t>(o));
         }
         stbl.push_back(fullBox(t.use64BitOffsets ? "co64" : "stco", 0, 0, p.v));
     }
@@ -237,25 +273,33 @@ Box trackBox(const MovieSpec& m, const TrackSpec& t, const std::vector<uint64_t>
         Bytes p;
         p.u32(static_cast<uint32_t>(t.edits.size()));
         for (const EditEntry& e : t.edits)
-            p.u32(static_cast<uint32_t>(e.duration)).u32(static_cast<uint32_t>(e.mediaTime)).u16(
-                static_cast<uint16_t>(e.rate)).u16(0);
+            p.u32(static_cast<uint32_t>(e.duration))
+                .u32(static_cast<uint32_t>(e.mediaTime))
+                .u16(static_cast<uint16_t>(e.rate))
+                .u16(0);
         trak.push_back(box("edts", {}, {fullBox("elst", 0, 0, p.v)}));
     }
     std::vector<Box> minf;
-    if (t.video) minf.push_back(fullBox("vmhd", 0, 1, Bytes().u16(0).u16(0).u16(0).u16(0).v));
-    else minf.push_back(fullBox("smhd", 0, 0, Bytes().u16(0).u16(0).v));
-    minf.push_back(box("dinf", {}, {fullBox("dref", 0, 0, Bytes().u32(1).v, {fullBox("url ", 0, 1)})}));
+    if (t.video)
+        minf.push_back(fullBox("vmhd", 0, 1, Bytes().u16(0).u16(0).u16(0).u16(0).v));
+    else
+        minf.push_back(fullBox("smhd", 0, 0, Bytes().u16(0).u16(0).v));
+    minf.push_back(
+        box("dinf", {}, {fullBox("dref", 0, 0, Bytes().u32(1).v, {fullBox("url ", 0, 1)})}));
     minf.push_back(sampleTable(t, offsets));
     std::string handler = !t.handler.empty() ? t.handler : (t.video ? "vide" : "soun");
     std::vector<Box> mdia = {
-        replaced(t, fullBox("mdhd", 0, 0, Bytes().u32(0).u32(0).u32(t.timeScale).u32(0).u16(0x15C7).u16(0).v)),
+        replaced(t, fullBox("mdhd", 0, 0,
+                            Bytes().u32(0).u32(0).u32(t.timeScale).u32(0).u16(0x15C7).u16(0).v)),
         replaced(t, fullBox("hdlr", 0, 0, Bytes().u32(0).fourcc(handler).zeros(12).u8(0).v)),
         box("minf", {}, minf)};
     for (const std::string& d : t.drop) {
-        mdia.erase(std::remove_if(mdia.begin(), mdia.end(), [&](const Box& b) { return b.type == d; }),
-                   mdia.end());
-        trak.erase(std::remove_if(trak.begin(), trak.end(), [&](const Box& b) { return b.type == d; }),
-                   trak.end());
+        mdia.erase(
+            std::remove_if(mdia.begin(), mdia.end(), [&](const Box& b) { return b.type == d; }),
+            mdia.end());
+        trak.erase(
+            std::remove_if(trak.begin(), trak.end(), [&](const Box& b) { return b.type == d; }),
+            trak.end());
     }
     trak.push_back(box("mdia", {}, mdia));
     return box("trak", {}, trak);
@@ -263,11 +307,18 @@ Box trackBox(const MovieSpec& m, const TrackSpec& t, const std::vector<uint64_t>
 
 Box movieBox(const MovieSpec& m, const std::vector<std::vector<uint64_t>>& offsets) {
     Bytes p;
-    p.u32(0).u32(0).u32(m.timeScale).u32(static_cast<uint32_t>(m.duration)).u32(0x10000).u16(0x100).zeros(10);
+    p.u32(0)
+        .u32(0)
+        .u32(m.timeScale)
+        .u32(static_cast<uint32_t>(m.duration))
+        .u32(0x10000)
+        .u16(0x100)
+        .zeros(10);
     p.u32(0x10000).u32(0).u32(0).u32(0).u32(0x10000).u32(0).u32(0).u32(0).u32(0x40000000).zeros(24);
     p.u32(static_cast<uint32_t>(m.tracks.size() + 1));
     std::vector<Box> moov = {fullBox("mvhd", 0, 0, p.v)};
-    for (size_t i = 0; i < m.tracks.size(); ++i) moov.push_back(trackBox(m, m.tracks[i], offsets[i]));
+    for (size_t i = 0; i < m.tracks.size(); ++i)
+        moov.push_back(trackBox(m, m.tracks[i], offsets[i]));
     return box("moov", {}, moov);
 }
 
@@ -285,7 +336,8 @@ std::vector<uint8_t> buildMovie(const MovieSpec& m) {
         for (uint32_t n : chunksOf(t)) {
             relative[ti].push_back(media.size());
             for (uint32_t k = 0; k < n && sample < count; ++k, ++sample)
-                for (uint32_t i = 0; i < sizeOf(t, sample); ++i) media.push_back(sampleByte(ti, sample, i));
+                for (uint32_t i = 0; i < sizeOf(t, sample); ++i)
+                    media.push_back(sampleByte(ti, sample, i));
         }
     }
     // Offsets depend on where mdat starts, which depends on the size of moov when it

@@ -26,7 +26,7 @@ struct Box {
     std::string type;              // four characters
     std::vector<uint8_t> payload;  // everything after the header, before the children
     std::vector<Box> children;
-    bool largeSize = false;        // write a 64-bit size
+    bool largeSize = false;  // write a 64-bit size
 };
 
 Box box(const std::string& type, const std::vector<uint8_t>& payload = {},
@@ -50,19 +50,19 @@ struct TrackSpec {
     std::string entryType = "mp4v";  // sample entry type
     // Extra sample entries (types) after the first; chunks pick one with `chunkEntry`.
     std::vector<std::string> moreEntryTypes;
-    uint16_t width = 176, height = 144;         // video
-    uint16_t channels = 1, sampleRate = 8000;   // audio (entry's integer rate)
-    uint16_t entryVersion = 0;                  // sound entry version
+    uint16_t width = 176, height = 144;        // video
+    uint16_t channels = 1, sampleRate = 8000;  // audio (entry's integer rate)
+    uint16_t entryVersion = 0;                 // sound entry version
     // esds with this object type and decoder-specific info, when set.
     int objectType = -1;
     std::vector<uint8_t> decoderSpecific;
-    std::vector<uint32_t> sampleSizes;   // per-sample sizes (constantSize 0)
-    uint32_t constantSize = 0;           // stsz sample size; sampleCount samples then
+    std::vector<uint32_t> sampleSizes;  // per-sample sizes (constantSize 0)
+    uint32_t constantSize = 0;          // stsz sample size; sampleCount samples then
     uint32_t sampleCount = 0;
-    std::vector<uint32_t> chunkSamples;  // samples of each chunk; default one chunk
-    std::vector<uint32_t> chunkEntry;    // description index of each chunk (default 1)
+    std::vector<uint32_t> chunkSamples;               // samples of each chunk; default one chunk
+    std::vector<uint32_t> chunkEntry;                 // description index of each chunk (default 1)
     std::vector<std::pair<uint32_t, uint32_t>> stts;  // (count, delta); default all delta 1000
-    std::vector<uint32_t> stss;          // sync samples, counted from 1
+    std::vector<uint32_t> stss;                       // sync samples, counted from 1
     std::vector<EditEntry> edits;
     bool use64BitOffsets = false;
     // Replaces the payload (version and flags included) of a box of the sample table or
@@ -82,13 +82,14 @@ struct MovieSpec {
 
 // A video track (mp4v) of `samples` samples of `size` bytes, one every `delta` units of
 // `timeScale`, in one chunk.
-TrackSpec videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000, uint32_t size = 10);
+TrackSpec videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000,
+                     uint32_t size = 10);
 // An AMR track (samr, 8000 Hz) of `samples` 32-byte samples of 20 ms.
 TrackSpec amrTrack(uint32_t samples, uint32_t trackId = 2);
 // An AAC track (mp4a, object type 0x40) with the given AudioSpecificConfig and `samples`
 // samples of `size` bytes, 1024 ticks each.
-TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config, uint32_t samples,
-                   uint32_t size = 20, uint32_t trackId = 2);
+TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
+                   uint32_t samples, uint32_t size = 20, uint32_t trackId = 2);
 MovieSpec movieOf(const std::vector<TrackSpec>& tracks, uint32_t timeScale = 1000);
 
 // Sample bytes the builder writes: track index, sample number and position.

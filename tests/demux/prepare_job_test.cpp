@@ -15,7 +15,7 @@ using testing_util::fileExists;
 // One job on a copy of a source: the copy gets a name unique to the test, so that the
 // job files of tests running side by side never meet.
 class PrepareJobTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
     void TearDown() override {
         if (g_context.output) std::fclose(g_context.output);
@@ -26,12 +26,14 @@ protected:
     }
     std::string uniqueName(const std::string& tag = "") {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("prep_") + info->test_suite_name() + "_" + info->name() + tag;
+        std::string name =
+            std::string("prep_") + info->test_suite_name() + "_" + info->name() + tag;
         for (char& ch : name)
             if (ch == '/') ch = '_';
         return name;
     }
-    std::string sourceFrom(const std::vector<uint8_t>& bytes, const std::string& extension = ".3gp") {
+    std::string sourceFrom(const std::vector<uint8_t>& bytes,
+                           const std::string& extension = ".3gp") {
         std::string path = dir_.file(uniqueName() + extension);
         testing_util::writeFile(path, bytes);
         return path;
@@ -46,8 +48,9 @@ protected:
         s.height = height;
         applyJobSettings(s);
         int r = 0;
-        output_ = mp4test::captureStdout(
-            [&] { r = prepareJob(source, dir_.path(), &audioFrames_, &videoFrames_, &videoEsPath_); });
+        output_ = mp4test::captureStdout([&] {
+            r = prepareJob(source, dir_.path(), &audioFrames_, &videoFrames_, &videoEsPath_);
+        });
         return r;
     }
     std::vector<uint8_t> header() {
@@ -113,7 +116,8 @@ TEST_F(PrepareJobTest, AacSourceLeavesThePcmFile) {
 
 // Movies made to have a given average frame rate (with an AMR track).
 std::vector<uint8_t> movieAt(uint32_t samples, uint32_t timeScale, uint32_t delta = 1000) {
-    return mp4test::buildMovie(mp4test::movieOf({mp4test::videoTrack(samples, timeScale, delta, 20), mp4test::amrTrack(50)}));
+    return mp4test::buildMovie(mp4test::movieOf(
+        {mp4test::videoTrack(samples, timeScale, delta, 20), mp4test::amrTrack(50)}));
 }
 
 TEST_F(PrepareJobTest, FrameRatesAndFrameCounts) {
@@ -152,7 +156,8 @@ TEST_F(PrepareJobTest, SizeNotInTheTableCreatesNothing) {
 }
 
 TEST_F(PrepareJobTest, NameWithoutExtensionIsTheBaseName) {
-    std::string source = sourceFrom(testing_util::readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")), "");
+    std::string source =
+        sourceFrom(testing_util::readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")), "");
     ASSERT_EQ(prepare(source), 1);
     EXPECT_EQ(g_context.baseName, uniqueName());
 }
@@ -174,7 +179,8 @@ struct FailingCase {
     const char* message;  // printed on the way, or ""
 };
 
-class FailingPrepareTest : public PrepareJobTest, public ::testing::WithParamInterface<FailingCase> {};
+class FailingPrepareTest : public PrepareJobTest,
+                           public ::testing::WithParamInterface<FailingCase> {};
 
 TEST_P(FailingPrepareTest, LeavesNoFiles) {
     const FailingCase& c = GetParam();
@@ -189,7 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FailingCase{"no_audio", "demux/no_audio.3gp", "total video len="},
                       FailingCase{"protected", "demux/drms.3gp", "discarding drms"},
                       FailingCase{"missing", "", "DEMUX_Open return value: -1"},
-                      FailingCase{"not_a_movie", "amr/tone10_122.amr", "MP4 plugin discarded (not a valid file)"}),
+                      FailingCase{"not_a_movie", "amr/tone10_122.amr",
+                                  "MP4 plugin discarded (not a valid file)"}),
     [](const ::testing::TestParamInfo<FailingCase>& i) { return std::string(i.param.name); });
 
 TEST_F(PrepareJobTest, VideoShorterThanOneSecondFails) {
@@ -200,7 +207,8 @@ TEST_F(PrepareJobTest, VideoShorterThanOneSecondFails) {
 }
 
 // Every fixture that prepares well: the kinds of source and layout the demultiplexer reads.
-class FixturePrepareTest : public PrepareJobTest, public ::testing::WithParamInterface<std::string> {};
+class FixturePrepareTest : public PrepareJobTest,
+                           public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(FixturePrepareTest, Prepares) {
     std::string source = fixture(GetParam());

@@ -6,10 +6,14 @@ namespace mp4test {
 namespace {
 
 // The sink's state pointer holds a RecordingSink.
-RecordingSink& state(EsOut* out) { return *reinterpret_cast<RecordingSink*>(out->state); }
+RecordingSink& state(EsOut* out) {
+    return *reinterpret_cast<RecordingSink*>(out->state);
+}
 
 // Stream handles are 1 + the stream's index.
-int indexOf(EsOutStream* handle) { return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1; }
+int indexOf(EsOutStream* handle) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(handle)) - 1;
+}
 
 EsOutStream* add(EsOut* out, const EsDescriptor* descriptor) {
     RecordedStream s;
@@ -70,7 +74,9 @@ void closeRecordingSink(EsOut* out) {
     delete out;
 }
 
-RecordingSink& recording(EsOut* out) { return state(out); }
+RecordingSink& recording(EsOut* out) {
+    return state(out);
+}
 
 void keepRecordingSink(EsOut*) {}
 

@@ -13,7 +13,8 @@ BuiltTracks::BuiltTracks(const MovieSpec& spec) : sink_(newRecordingSink()) {
         demux_.trackCount = static_cast<uint32_t>(spec.tracks.size());
         demux_.tracks = std::vector<Mp4Track>(spec.tracks.size());
         for (size_t i = 0; i < spec.tracks.size(); ++i)
-            mp4_TrackBuild(&demux_, &demux_.tracks[i], MP4_FindBox(demux_.root, "/moov/trak[%d]", static_cast<int>(i)));
+            mp4_TrackBuild(&demux_, &demux_.tracks[i],
+                           MP4_FindBox(demux_.root, "/moov/trak[%d]", static_cast<int>(i)));
     });
 }
 

@@ -11,7 +11,7 @@
 namespace mp4test {
 
 class BuiltTracks {
-public:
+  public:
     explicit BuiltTracks(const MovieSpec& spec);
     ~BuiltTracks();
     BuiltTracks(const BuiltTracks&) = delete;
@@ -22,7 +22,7 @@ public:
     RecordingSink& sink() { return recording(sink_); }
     const std::string& output() const { return output_; }  // what setup printed
 
-private:
+  private:
     std::unique_ptr<TreeFile> file_;
     EsOut* sink_;
     Mp4Demux demux_;

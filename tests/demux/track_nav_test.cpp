@@ -10,11 +10,13 @@ using mp4test::MovieSpec;
 using mp4test::TrackSpec;
 
 class TrackNavigationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
-MovieSpec movieOf(const TrackSpec& t) { return mp4test::movieOf({t}); }
+MovieSpec movieOf(const TrackSpec& t) {
+    return mp4test::movieOf({t});
+}
 
 TrackSpec video(uint32_t samples, uint32_t timeScale, uint32_t delta) {
     return mp4test::videoTrack(samples, timeScale, delta, 8);

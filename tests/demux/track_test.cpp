@@ -12,7 +12,7 @@ using mp4test::MovieSpec;
 using mp4test::TrackSpec;
 
 class TrackSetupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
@@ -143,7 +143,11 @@ const BrokenCase kBrokenCases[] = {
     {"no_sample_sizes", [](TrackSpec& t) { t.drop = {"stsz"}; }, false},
     {"no_media_header", [](TrackSpec& t) { t.drop = {"mdhd"}; }, false},
     {"hint_handler", [](TrackSpec& t) { t.handler = "hint"; }, false},
-    {"shorter_than_one_second", [](TrackSpec& t) { t.stts = {{20, 100}}; }, false},
+    {"shorter_than_one_second",
+     [](TrackSpec& t) {
+         t.stts = {{20, 100}};
+     },
+     false},
     {"time_to_sample_shorter_than_chunks",
      [](TrackSpec& t) {
          t.chunkSamples = {5, 5, 5, 5};
@@ -151,16 +155,21 @@ const BrokenCase kBrokenCases[] = {
      },
      true},
     {"chunk_first_entry_huge",
-     [](TrackSpec& t) { t.replace["stsc"] = mp4test::Bytes().u32(0).u32(2).u32(1).u32(20).u32(1).u32(0xFFFFFFF0u).u32(5).u32(1).v; },
+     [](TrackSpec& t) {
+         t.replace["stsc"] =
+             mp4test::Bytes().u32(0).u32(2).u32(1).u32(20).u32(1).u32(0xFFFFFFF0u).u32(5).u32(1).v;
+     },
      true},
     {"chunks_hold_more_samples_than_the_track",
-     [](TrackSpec& t) { t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(1).u32(0xFFFFFFFFu).u32(1).v; },
+     [](TrackSpec& t) {
+         t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(1).u32(0xFFFFFFFFu).u32(1).v;
+     },
      true},
     {"entry_of_the_wrong_kind", [](TrackSpec& t) { t.entryType = "samr"; }, false},
 };
 
 class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
-protected:
+  protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
@@ -186,6 +195,8 @@ TEST_P(BrokenTrackTest, EndsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tables, BrokenTrackTest, ::testing::ValuesIn(kBrokenCases),
-                         [](const ::testing::TestParamInfo<BrokenCase>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<BrokenCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 }  // namespace

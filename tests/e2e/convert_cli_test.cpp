@@ -30,16 +30,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UsageCase{"no_source", "", "no source movie given"},
         UsageCase{"size", "-s 100x100 " + shellQuote(kGood), "size '100x100' is not one of"},
-        UsageCase{"bitrate", "--bitrate 12345 " + shellQuote(kGood), "bit rate '12345' is not one of"},
+        UsageCase{"bitrate", "--bitrate 12345 " + shellQuote(kGood),
+                  "bit rate '12345' is not one of"},
         UsageCase{"crop_left", "-c 61,0,0,0 " + shellQuote(kGood), "Не больше 60!"},
         UsageCase{"crop_right", "--crop=0,61,0,0 " + shellQuote(kGood), "Не больше 60!"},
         UsageCase{"crop_bottom", "-c 0,0,0,41 " + shellQuote(kGood), "Не больше 40!"},
         UsageCase{"crop_form", "-c 1,2,3 " + shellQuote(kGood), "is not four numbers"},
         UsageCase{"missing_source", "/nonexistent/a.3gp", "您选择的电影文件并不存在，请重新选择!"},
         UsageCase{"empty_source", "''", "7109!"},
-        UsageCase{"unknown_option", "--frobnicate " + shellQuote(kGood), "unknown option '--frobnicate'"},
+        UsageCase{"unknown_option", "--frobnicate " + shellQuote(kGood),
+                  "unknown option '--frobnicate'"},
         UsageCase{"same_destination",
-                  "-o /tmp " + shellQuote(kGood) + " " + shellQuote(testing_util::fixturePath("demux/mp4v_amr.3gp")),
+                  "-o /tmp " + shellQuote(kGood) + " " +
+                      shellQuote(testing_util::fixturePath("demux/mp4v_amr.3gp")),
                   "Файл уже \nв очереди!"}),
     [](const ::testing::TestParamInfo<UsageCase>& i) { return std::string(i.param.name); });
 
@@ -53,10 +56,11 @@ TEST(ConvertCliTest, EveryJobRunsAndAnyFailureGivesOne) {
     testing_util::TempDir dir;
     std::string bad = e2e::copySource(dir, "demux/no_audio.3gp", "_bad");
     std::string good = e2e::copySource(dir, "demux/mp4v_amr.3gp", "_good");
-    auto r = e2e::cli("convert -q -o " + shellQuote(dir.path()) + " " + shellQuote(bad) + " " + shellQuote(good));
+    auto r = e2e::cli("convert -q -o " + shellQuote(dir.path()) + " " + shellQuote(bad) + " " +
+                      shellQuote(good));
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.output, "failed: " + dir.path() + e2e::baseNameOf(bad) + "_new.mp4\n" + "done: " + dir.path() +
-                            e2e::baseNameOf(good) + "_new.mp4\n");
+    EXPECT_EQ(r.output, "failed: " + dir.path() + e2e::baseNameOf(bad) + "_new.mp4\n" +
+                            "done: " + dir.path() + e2e::baseNameOf(good) + "_new.mp4\n");
     EXPECT_TRUE(fileExists(dir.path() + e2e::baseNameOf(good) + "_new.mp4"));
 }
 
@@ -67,24 +71,44 @@ TEST(ConvertCliTest, DiagnosticLinesUnlessQuiet) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.output.find("DEMUX_Open return value: 0\n"), std::string::npos);
     EXPECT_NE(r.output.find("encoding finished!\n"), std::string::npos);
-    EXPECT_NE(r.output.find("done: " + dir.path() + e2e::baseNameOf(source) + "_new.mp4\n"), std::string::npos);
+    EXPECT_NE(r.output.find("done: " + dir.path() + e2e::baseNameOf(source) + "_new.mp4\n"),
+              std::string::npos);
     EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
+}
+
+// Runs a shell command on a pseudo terminal (util-linux script); returns what it showed.
+testing_util::CommandResult onTerminal(const std::string& command, const std::string& input = "") {
+    std::string feed = input.empty() ? "" : "printf " + shellQuote(input) + " | ";
+    return testing_util::runCommand(feed + "script -qec " + shellQuote(command) + " /dev/null",
+                                    true);
+}
+
+TEST(ConvertCliTest, ProgressBarOnATerminal) {
+    testing_util::TempDir dir;
+    std::string source = e2e::copySource(dir, "demux/mp4v_amr.3gp");
+    auto r = onTerminal(shellQuote(testing_util::cliPath()) + " convert -q -y -o " +
+                        shellQuote(dir.path()) + " " + shellQuote(source));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_NE(r.output.find("] video "), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("done: "), std::string::npos);
 }
 
 // A source whose average frame rate is 12.8: five seconds at 12.8 frames per second.
 class DriftTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         source_ = dir_.file(e2e::uniqueName() + ".mp4");
-        ASSERT_EQ(testing_util::ffmpeg("-f lavfi -i testsrc2=size=176x144:rate=12.8:duration=5 -f lavfi -i "
-                                       "sine=sample_rate=16000:duration=5 -c:v libxvid -bf 0 -qscale:v 10 -c:a aac "
-                                       "-ac 1 -movflags +faststart " +
-                                       shellQuote(source_)),
+        ASSERT_EQ(testing_util::ffmpeg(
+                      "-f lavfi -i testsrc2=size=176x144:rate=12.8:duration=5 -f lavfi -i "
+                      "sine=sample_rate=16000:duration=5 -c:v libxvid -bf 0 -qscale:v 10 -c:a aac "
+                      "-ac 1 -movflags +faststart " +
+                      shellQuote(source_)),
                   0);
         output_ = dir_.path() + e2e::baseNameOf(source_) + "_new.mp4";
     }
     testing_util::CommandResult convert(const std::string& answer) {
-        return e2e::cli("convert -q " + answer + " -o " + shellQuote(dir_.path()) + " " + shellQuote(source_));
+        return e2e::cli("convert -q " + answer + " -o " + shellQuote(dir_.path()) + " " +
+                        shellQuote(source_));
     }
     testing_util::TempDir dir_;
     std::string source_, output_;
@@ -105,12 +129,22 @@ TEST_F(DriftTest, YesConverts) {
 }
 
 TEST_F(DriftTest, WithoutATerminalItGoesOnWithAWarning) {
-    auto r = testing_util::runCommand(shellQuote(testing_util::cliPath()) + " convert -q -o " + shellQuote(dir_.path()) +
-                                          " " + shellQuote(source_) + " </dev/null 2>&1 >/dev/null");
+    auto r = testing_util::runCommand(shellQuote(testing_util::cliPath()) + " convert -q -o " +
+                                      shellQuote(dir_.path()) + " " + shellQuote(source_) +
+                                      " </dev/null 2>&1 >/dev/null");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.output.find("warning: " + source_), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("是否继续转换"), std::string::npos);
     EXPECT_TRUE(fileExists(output_));
+}
+
+TEST_F(DriftTest, QuestionOnATerminal) {
+    auto r = onTerminal(shellQuote(testing_util::cliPath()) + " convert -q -o " +
+                            shellQuote(dir_.path()) + " " + shellQuote(source_),
+                        "n\n");
+    EXPECT_NE(r.output.find("是否继续转换？ [y/n]"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("failed: " + output_), std::string::npos) << r.output;
+    EXPECT_FALSE(fileExists(output_));
 }
 
 }  // namespace

@@ -15,7 +15,8 @@ using testing_util::shellQuote;
 class ConvertMalformedTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ConvertMalformedTest, EndsCleanly) {
-    const std::vector<uint8_t> original = testing_util::readFile(testing_util::fixturePath(GetParam()));
+    const std::vector<uint8_t> original =
+        testing_util::readFile(testing_util::fixturePath(GetParam()));
     ASSERT_FALSE(original.empty());
     const unsigned seed = std::random_device()();
     std::mt19937 rng(seed);
@@ -26,19 +27,22 @@ TEST_P(ConvertMalformedTest, EndsCleanly) {
         if (variant < 6) {
             bytes.resize(original.size() * static_cast<size_t>(variant + 1) / 7);  // truncated
         } else {
-            for (int i = 0; i < 1 + variant; ++i) bytes[rng() % bytes.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
+            for (int i = 0; i < 1 + variant; ++i)
+                bytes[rng() % bytes.size()] ^= static_cast<uint8_t>(1 + rng() % 255);
         }
         std::string source = e2e::writeSource(dir, bytes, ".3gp");
         std::string output = dir.path() + e2e::baseNameOf(source) + "_new.mp4";
         auto r = e2e::cli("convert -q -y -o " + shellQuote(dir.path()) + " " + shellQuote(source));
-        ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 1) << "variant " << variant << " exit " << r.exitCode;
+        ASSERT_TRUE(r.exitCode == 0 || r.exitCode == 1)
+            << "variant " << variant << " exit " << r.exitCode;
         EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>()) << "variant " << variant;
         std::remove(output.c_str());
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, ConvertMalformedTest,
-                         ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp", "demux/mp4v_aac_s44k.mp4",
+                         ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp",
+                                           "demux/mp4v_aac_s44k.mp4",
                                            "demux/mp4v_amr74_moov_last.3gp"),
                          [](const ::testing::TestParamInfo<const char*>& i) {
                              std::string n = i.param;

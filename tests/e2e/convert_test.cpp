@@ -28,8 +28,8 @@ TEST_P(ConvertFixtureTest, EndsAsExpected) {
     testing_util::TempDir dir;
     std::string source = e2e::copySource(dir, c.fixture);
     std::string output = dir.path() + e2e::baseNameOf(source) + "_new.mp4";
-    auto r = e2e::cli("convert -q -y -s " + std::string(c.size) + " -o " + shellQuote(dir.path()) + " " +
-                      shellQuote(source));
+    auto r = e2e::cli("convert -q -y -s " + std::string(c.size) + " -o " + shellQuote(dir.path()) +
+                      " " + shellQuote(source));
     EXPECT_EQ(r.output, std::string(c.done ? "done: " : "failed: ") + output + "\n");
     EXPECT_EQ(r.exitCode, c.done ? 0 : 1);
     EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
@@ -42,7 +42,8 @@ TEST_P(ConvertFixtureTest, EndsAsExpected) {
     EXPECT_EQ(inspect.exitCode, 0) << inspect.output;
     EXPECT_NE(inspect.output.find("\nok\n"), std::string::npos) << inspect.output;
 
-    ASSERT_EQ(e2e::cli("extract " + shellQuote(output) + " -o " + shellQuote(dir.path())).exitCode, 0);
+    ASSERT_EQ(e2e::cli("extract " + shellQuote(output) + " -o " + shellQuote(dir.path())).exitCode,
+              0);
     std::string name = dir.path() + e2e::baseNameOf(output);
     // Every fixture holds 2 s of 15 fps video: the handset file keeps frameRate of every 15.
     int frames = e2e::probeFrames(name + ".m4v");
@@ -56,15 +57,17 @@ TEST_P(ConvertFixtureTest, EndsAsExpected) {
 
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, ConvertFixtureTest,
-    ::testing::Values(ConvertCase{"demux/mp4v_amr.3gp", true}, ConvertCase{"demux/mp4v_amr.3gp", true, "128x96", 15},
-                      ConvertCase{"demux/h263_amr102.3gp", true}, ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true},
-                      ConvertCase{"demux/co64.3gp", true}, ConvertCase{"demux/free_moov.3gp", true},
-                      ConvertCase{"demux/edit_list.3gp", true}, ConvertCase{"demux/hint_track.3gp", true},
-                      ConvertCase{"demux/text_track.3gp", true}, ConvertCase{"demux/mp4v_aac_m8k.mp4", true},
-                      ConvertCase{"demux/mp4v_aac_m16k.mp4", true}, ConvertCase{"demux/mp4v_aac_s22k.mp4", true},
-                      ConvertCase{"demux/mp4v_aac_s44k.mp4", true}, ConvertCase{"demux/mp4v_aac_s48k.mp4", true},
-                      ConvertCase{"demux/no_audio.3gp", false}, ConvertCase{"demux/wide_320x240.3gp", false},
-                      ConvertCase{"demux/drms.3gp", false}),
+    ::testing::Values(
+        ConvertCase{"demux/mp4v_amr.3gp", true},
+        ConvertCase{"demux/mp4v_amr.3gp", true, "128x96", 15},
+        ConvertCase{"demux/h263_amr102.3gp", true},
+        ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true}, ConvertCase{"demux/co64.3gp", true},
+        ConvertCase{"demux/free_moov.3gp", true}, ConvertCase{"demux/edit_list.3gp", true},
+        ConvertCase{"demux/hint_track.3gp", true}, ConvertCase{"demux/text_track.3gp", true},
+        ConvertCase{"demux/mp4v_aac_m8k.mp4", true}, ConvertCase{"demux/mp4v_aac_m16k.mp4", true},
+        ConvertCase{"demux/mp4v_aac_s22k.mp4", true}, ConvertCase{"demux/mp4v_aac_s44k.mp4", true},
+        ConvertCase{"demux/mp4v_aac_s48k.mp4", true}, ConvertCase{"demux/no_audio.3gp", false},
+        ConvertCase{"demux/wide_320x240.3gp", false}, ConvertCase{"demux/drms.3gp", false}),
     [](const ::testing::TestParamInfo<ConvertCase>& i) {
         std::string n = i.param.fixture;
         n = n.substr(n.find('/') + 1) + "_" + i.param.size;

@@ -25,7 +25,8 @@ std::string baseNameOf(const std::string& path) {
     return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
-std::string copySource(const testing_util::TempDir& dir, const std::string& fixture, const std::string& tag) {
+std::string copySource(const testing_util::TempDir& dir, const std::string& fixture,
+                       const std::string& tag) {
     std::string ext = fixture.substr(fixture.rfind('.'));
     return writeSource(dir, testing_util::readFile(testing_util::fixturePath(fixture)), ext, tag);
 }
@@ -38,8 +39,8 @@ std::string writeSource(const testing_util::TempDir& dir, const std::vector<uint
 }
 
 testing_util::CommandResult cli(const std::string& args, bool mergeStderr) {
-    return testing_util::runCommand(shellQuote(testing_util::cliPath()) + " " + args + " </dev/null",
-                                    mergeStderr);
+    return testing_util::runCommand(
+        shellQuote(testing_util::cliPath()) + " " + args + " </dev/null", mergeStderr);
 }
 
 std::vector<std::string> leftovers(const std::string& source) {
@@ -56,17 +57,20 @@ std::vector<std::string> leftovers(const std::string& source) {
 }
 
 int probeFrames(const std::string& path) {
-    auto r = testing_util::runCommand("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                      "stream=nb_read_frames -of csv=p=0 " +
-                                      shellQuote(path));
+    auto r = testing_util::runCommand(
+        "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+        "stream=nb_read_frames -of csv=p=0 " +
+        shellQuote(path));
     if (r.exitCode != 0 || r.output.empty()) return -1;
     return std::atoi(r.output.c_str());
 }
 
 double probeDuration(const std::string& path, const std::string& kind) {
-    std::string args = kind.empty() ? "-show_entries format=duration"
-                                    : "-select_streams " + kind + ":0 -show_entries stream=duration";
-    auto r = testing_util::runCommand("ffprobe -v error " + args + " -of csv=p=0 " + shellQuote(path));
+    std::string args = kind.empty()
+                           ? "-show_entries format=duration"
+                           : "-select_streams " + kind + ":0 -show_entries stream=duration";
+    auto r =
+        testing_util::runCommand("ffprobe -v error " + args + " -of csv=p=0 " + shellQuote(path));
     if (r.exitCode != 0 || r.output.empty() || r.output[0] == 'N') return -1;
     return std::atof(r.output.c_str());
 }

@@ -13,7 +13,8 @@ namespace e2e {
 std::string uniqueName(const std::string& tag = "");
 
 // Copies a fixture (or bytes) into `dir` as <uniqueName(tag)><extension>.
-std::string copySource(const testing_util::TempDir& dir, const std::string& fixture, const std::string& tag = "");
+std::string copySource(const testing_util::TempDir& dir, const std::string& fixture,
+                       const std::string& tag = "");
 std::string writeSource(const testing_util::TempDir& dir, const std::vector<uint8_t>& bytes,
                         const std::string& extension, const std::string& tag = "");
 

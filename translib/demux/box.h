@@ -12,9 +12,41 @@ struct ByteStream;
 
 // Kinds of parsed box contents; each record type below names its own.
 enum class BoxKind {
-    Ftyp, Mvhd, Tkhd, Mdhd, Hdlr, Vmhd, Smhd, Hmhd, Dref, Url, Urn, Stsd, SoundEntry,
-    VideoEntry, D263, Damr, Esds, AvcC, PairTable, Stsc, Stsz, Stco, Stss, Stdp, Padb, Elst,
-    Cprt, Cmov, Dcom, Cmvd, Rdrf, Rmdr, Rmqu, Rmvc, Text,
+    Ftyp,
+    Mvhd,
+    Tkhd,
+    Mdhd,
+    Hdlr,
+    Vmhd,
+    Smhd,
+    Hmhd,
+    Dref,
+    Url,
+    Urn,
+    Stsd,
+    SoundEntry,
+    VideoEntry,
+    D263,
+    Damr,
+    Esds,
+    AvcC,
+    PairTable,
+    Stsc,
+    Stsz,
+    Stco,
+    Stss,
+    Stdp,
+    Padb,
+    Elst,
+    Cprt,
+    Cmov,
+    Dcom,
+    Cmvd,
+    Rdrf,
+    Rmdr,
+    Rmqu,
+    Rmvc,
+    Text,
 };
 
 // Base of every parsed box record. What a record owns is released with it.
@@ -25,11 +57,11 @@ struct BoxData {
 };
 
 struct Mp4Box {
-    uint32_t position = 0;   // file offset of the first byte
-    uint32_t type = 0;       // four type bytes in file order
-    uint32_t shortSize = 0;  // 32-bit size field as stored (1: a 64-bit size follows)
-    uint8_t uuid[16] = {};   // extended type of a "uuid" box
-    uint64_t size = 0;       // whole box, header included
+    uint32_t position = 0;          // file offset of the first byte
+    uint32_t type = 0;              // four type bytes in file order
+    uint32_t shortSize = 0;         // 32-bit size field as stored (1: a 64-bit size follows)
+    uint8_t uuid[16] = {};          // extended type of a "uuid" box
+    uint64_t size = 0;              // whole box, header included
     std::unique_ptr<BoxData> data;  // parsed contents, or none
     Mp4Box* parent = nullptr;
     Mp4Box* firstChild = nullptr;

@@ -17,7 +17,7 @@
 struct ByteStream;
 
 class BoxCursor {
-public:
+  public:
     BoxCursor(const uint8_t* data, int64_t size) : p_(data), left_(size) {}
 
     int64_t left() const { return left_; }
@@ -38,8 +38,10 @@ public:
     }
     void skip(int64_t n) {
         if (n <= 0) return;
-        if (left_ >= n) p_ += n;
-        else if (left_ > 0) p_ += left_;
+        if (left_ >= n)
+            p_ += n;
+        else if (left_ > 0)
+            p_ += left_;
         left_ -= n;
     }
     // Copies n bytes (zeros beyond the end of the box).
@@ -54,7 +56,7 @@ public:
         return v;
     }
 
-private:
+  private:
     uint64_t take(int n) {
         uint64_t v = 0;
         if (left_ >= n) {
@@ -127,6 +129,7 @@ int mp4_ReadEntryList(ByteStream* s, Mp4Box* box, const char* name) {
         return 0;
     if (bs_Seek(s, static_cast<int64_t>(box->position) + mp4_BoxHeaderSize(box) + 8) == 0)
         MP4_ReadBoxContainerChildren(s, box);
-    log_Debug("read box: \"%s\" entry-count %d", name, static_cast<int>(boxData<T>(box)->entryCount));
+    log_Debug("read box: \"%s\" entry-count %d", name,
+              static_cast<int>(boxData<T>(box)->entryCount));
     return 1;
 }

@@ -73,8 +73,10 @@ bool readBoxHeader(ByteStream* s, Mp4Box* box) {
 }
 
 void appendChild(Mp4Box* parent, Mp4Box* child) {
-    if (!parent->firstChild) parent->firstChild = child;
-    else parent->lastChild->next = child;
+    if (!parent->firstChild)
+        parent->firstChild = child;
+    else
+        parent->lastChild->next = child;
     parent->lastChild = child;
 }
 
@@ -133,7 +135,8 @@ Mp4Box* findBoxV(Mp4Box* box, const char* format, va_list args) {
 void freeBoxData(Mp4Box* box) {
     if (!box->data) return;
     if (!mp4_FindReader(box->type))
-        log_Warning("cannot free box %4.4s, type unknown", reinterpret_cast<const char*>(&box->type));
+        log_Warning("cannot free box %4.4s, type unknown",
+                    reinterpret_cast<const char*>(&box->type));
     box->data.reset();
 }
 

@@ -212,8 +212,8 @@ struct BoxStsc : BoxRecord<BoxKind::Stsc> {
 struct BoxStsz : BoxRecord<BoxKind::Stsz> {
     uint8_t version = 0;
     uint32_t flags = 0;
-    uint32_t sampleSize = 0;   // 0: per-sample sizes
-    uint32_t sampleCount = 0;  // as declared
+    uint32_t sampleSize = 0;          // 0: per-sample sizes
+    uint32_t sampleCount = 0;         // as declared
     std::vector<uint32_t> entrySize;  // per-sample sizes the box holds (sampleSize 0 only)
 };
 
@@ -228,7 +228,7 @@ struct BoxStco : BoxRecord<BoxKind::Stco> {
 struct BoxStss : BoxRecord<BoxKind::Stss> {
     uint8_t version = 0;
     uint32_t flags = 0;
-    uint32_t entryCount = 0;          // entries kept (those the box holds)
+    uint32_t entryCount = 0;             // entries kept (those the box holds)
     std::vector<uint32_t> sampleNumber;  // counted from 0
 };
 
@@ -248,7 +248,7 @@ struct BoxPadb : BoxRecord<BoxKind::Padb> {
 struct BoxElst : BoxRecord<BoxKind::Elst> {
     uint8_t version = 0;
     uint32_t flags = 0;
-    uint32_t entryCount = 0;  // entries kept (those the box holds)
+    uint32_t entryCount = 0;                // entries kept (those the box holds)
     std::vector<uint64_t> segmentDuration;  // movie units
     std::vector<int64_t> mediaTime;         // -1: an empty edit
     std::vector<int16_t> mediaRateInteger, mediaRateFraction;

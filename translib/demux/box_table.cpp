@@ -11,7 +11,9 @@ struct BoxTableRow {
     BoxReader reader;
 };
 
-constexpr uint32_t F(char a, char b, char c, char d) { return VLC_FOURCC(a, b, c, d); }
+constexpr uint32_t F(char a, char b, char c, char d) {
+    return VLC_FOURCC(a, b, c, d);
+}
 constexpr char kCopyright = static_cast<char>(0xA9);
 
 const BoxTableRow box_table[] = {

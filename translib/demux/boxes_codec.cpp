@@ -81,8 +81,7 @@ int MP4_ReadBox_esds(ByteStream* s, Mp4Box* box) {
 
 int MP4_ReadBox_avcC(ByteStream* s, Mp4Box* box) {
     return mp4_ReadRecordBox<BoxAvcC>(s, box, [](BoxCursor& c, BoxAvcC& r) {
-        if (c.left() > 0)
-            r.raw.assign(c.data(), c.data() + c.left());
+        if (c.left() > 0) r.raw.assign(c.data(), c.data() + c.left());
         r.version = c.u8();
         r.profile = c.u8();
         r.profileCompatibility = c.u8();
@@ -96,8 +95,9 @@ int MP4_ReadBox_avcC(ByteStream* s, Mp4Box* box) {
         for (int i = 0; i < r.spsCount; ++i) r.sps.push_back(c.vec(c.u16()));
         r.ppsCount = c.u8();
         for (int i = 0; i < r.ppsCount; ++i) r.pps.push_back(c.vec(c.u16()));
-        log_Debug("read box: \"avcC\" version=%d profile=0x%x level=0x%x lengh size=%d sps=%d pps=%d",
-                  r.version, r.profile, r.level, r.lengthSize, r.spsCount, r.ppsCount);
+        log_Debug(
+            "read box: \"avcC\" version=%d profile=0x%x level=0x%x lengh size=%d sps=%d pps=%d",
+            r.version, r.profile, r.level, r.lengthSize, r.spsCount, r.ppsCount);
         for (int i = 0; i < r.spsCount; ++i)
             log_Debug("         - sps[%d] length=%d", i, static_cast<int>(r.sps[i].size()));
         for (int i = 0; i < r.ppsCount; ++i)

@@ -6,7 +6,9 @@
 #include "demux/byte_stream.h"
 #include "demux/demux_log.h"
 
-int MP4_ReadBox_dref(ByteStream* s, Mp4Box* box) { return mp4_ReadEntryList<BoxDref>(s, box, "dref"); }
+int MP4_ReadBox_dref(ByteStream* s, Mp4Box* box) {
+    return mp4_ReadEntryList<BoxDref>(s, box, "dref");
+}
 
 int MP4_ReadBox_url(ByteStream* s, Mp4Box* box) {
     return mp4_ReadRecordBox<BoxUrl>(s, box, [](BoxCursor& c, BoxUrl& r) {

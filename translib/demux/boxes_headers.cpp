@@ -16,7 +16,9 @@ void unpackLanguage(uint16_t packed, char out[3]) {
     out[2] = static_cast<char>((packed & 0x1F) | 0x60);
 }
 
-uint64_t timeField(BoxCursor& c, uint8_t version) { return version ? c.u64() : c.u32(); }
+uint64_t timeField(BoxCursor& c, uint8_t version) {
+    return version ? c.u64() : c.u32();
+}
 
 }  // namespace
 

@@ -20,7 +20,8 @@ constexpr int kSoundPacketBytes = 16;
 constexpr int kVideoFixedBytes = 78;
 
 void readChildrenAt(ByteStream* s, Mp4Box* box, int offsetAfterHeader) {
-    int64_t first = static_cast<int64_t>(box->position) + mp4_BoxHeaderSize(box) + offsetAfterHeader;
+    int64_t first =
+        static_cast<int64_t>(box->position) + mp4_BoxHeaderSize(box) + offsetAfterHeader;
     if (bs_Seek(s, first) == 0) MP4_ReadBoxContainerChildren(s, box);
 }
 

@@ -46,11 +46,19 @@ int readPairTable(ByteStream* s, Mp4Box* box, const char* name, bool isStts) {
 
 }  // namespace
 
-int MP4_ReadBox_stsd(ByteStream* s, Mp4Box* box) { return mp4_ReadEntryList<BoxStsd>(s, box, "stsd"); }
+int MP4_ReadBox_stsd(ByteStream* s, Mp4Box* box) {
+    return mp4_ReadEntryList<BoxStsd>(s, box, "stsd");
+}
 
-int MP4_ReadBox_stts(ByteStream* s, Mp4Box* box) { return readPairTable(s, box, "stts", true); }
-int MP4_ReadBox_ctts(ByteStream* s, Mp4Box* box) { return readPairTable(s, box, "ctts", false); }
-int MP4_ReadBox_stsh(ByteStream* s, Mp4Box* box) { return readPairTable(s, box, "stsh", false); }
+int MP4_ReadBox_stts(ByteStream* s, Mp4Box* box) {
+    return readPairTable(s, box, "stts", true);
+}
+int MP4_ReadBox_ctts(ByteStream* s, Mp4Box* box) {
+    return readPairTable(s, box, "ctts", false);
+}
+int MP4_ReadBox_stsh(ByteStream* s, Mp4Box* box) {
+    return readPairTable(s, box, "stsh", false);
+}
 
 int MP4_ReadBox_stsc(ByteStream* s, Mp4Box* box) {
     return mp4_ReadRecordBox<BoxStsc>(s, box, [](BoxCursor& c, BoxStsc& r) {

@@ -161,9 +161,13 @@ int fs_Close(ByteStream* s) {
     return 0;
 }
 
-int bs_Read(ByteStream* s, void* dst, int n) { return s->read(s, dst, n); }
+int bs_Read(ByteStream* s, void* dst, int n) {
+    return s->read(s, dst, n);
+}
 
-int bs_Peek(ByteStream* s, const uint8_t** out, int n) { return s->peek(s, out, n); }
+int bs_Peek(ByteStream* s, const uint8_t** out, int n) {
+    return s->peek(s, out, n);
+}
 
 int bs_Control(ByteStream* s, int query, ...) {
     va_list args;
@@ -173,7 +177,9 @@ int bs_Control(ByteStream* s, int query, ...) {
     return r;
 }
 
-int bs_Seek(ByteStream* s, int64_t position) { return bs_Control(s, FS_QUERY_SET_POS, position); }
+int bs_Seek(ByteStream* s, int64_t position) {
+    return bs_Control(s, FS_QUERY_SET_POS, position);
+}
 
 int64_t bs_Tell(ByteStream* s) {
     int64_t position = 0;

@@ -34,7 +34,9 @@ constexpr uint64_t kStepsPerSecond = 10;
 // track is given up instead of stepping towards it forever.
 constexpr int64_t kUnreachableTime = INT64_C(1000000000000000);
 
-bool isOpen() { return g_module.state && g_module.output && g_module.stream; }
+bool isOpen() {
+    return g_module.state && g_module.output && g_module.stream;
+}
 
 int mp4_Demux(DemuxModule* module);
 int mp4_Control(DemuxModule* module, int query, va_list args);
@@ -53,10 +55,11 @@ int mp4_Open(DemuxModule* module) {
         return -1;
     }
     static const uint32_t kFirstBoxTypes[] = {
-        VLC_FOURCC('f', 't', 'y', 'p'), VLC_FOURCC('m', 'o', 'o', 'v'), VLC_FOURCC('f', 'o', 'o', 'v'),
-        VLC_FOURCC('m', 'o', 'o', 'f'), VLC_FOURCC('m', 'd', 'a', 't'), VLC_FOURCC('u', 'd', 't', 'a'),
-        VLC_FOURCC('f', 'r', 'e', 'e'), VLC_FOURCC('s', 'k', 'i', 'p'), VLC_FOURCC('w', 'i', 'd', 'e'),
-        VLC_FOURCC('p', 'n', 'o', 't')};
+        VLC_FOURCC('f', 't', 'y', 'p'), VLC_FOURCC('m', 'o', 'o', 'v'),
+        VLC_FOURCC('f', 'o', 'o', 'v'), VLC_FOURCC('m', 'o', 'o', 'f'),
+        VLC_FOURCC('m', 'd', 'a', 't'), VLC_FOURCC('u', 'd', 't', 'a'),
+        VLC_FOURCC('f', 'r', 'e', 'e'), VLC_FOURCC('s', 'k', 'i', 'p'),
+        VLC_FOURCC('w', 'i', 'd', 'e'), VLC_FOURCC('p', 'n', 'o', 't')};
     uint32_t first;
     std::memcpy(&first, p + 4, 4);
     bool known = false;
@@ -194,7 +197,8 @@ void deliverTrack(DemuxModule* module, Mp4Demux* demux, Mp4Track& track) {
             // Blocks never add up to more than the file holds: samples of a hostile table
             // that overlap again and again end the track instead of growing without end.
             if (demux->bytesDelivered + size > demux->fileSize ||
-                bs_Seek(module->stream, static_cast<int64_t>(mp4_TrackCurSampleOffset(&track))) != 0) {
+                bs_Seek(module->stream, static_cast<int64_t>(mp4_TrackCurSampleOffset(&track))) !=
+                    0) {
                 log_Warning("track[0x%x] will be disabled (eof?)", track.trackId);
                 mp4_TrackDeselect(demux, &track);
                 return;
@@ -237,7 +241,8 @@ int mp4_Demux(DemuxModule* module) {
         } else if (track.usable) {
             bool sinkSelected = false;
             if (track.output) out->Control(out, ESOUT_GET_STATE, track.output, &sinkSelected);
-            if (track.selected && !sinkSelected) mp4_TrackDeselect(demux, &track);
+            if (track.selected && !sinkSelected)
+                mp4_TrackDeselect(demux, &track);
             else if (!track.selected && sinkSelected)
                 mp4_TrackSelectAt(demux, &track, mp4_MovieTime(demux));
             if (track.selected) ++selectedCount;
@@ -278,8 +283,8 @@ int mp4_Control(DemuxModule* module, int query, va_list args) {
         case DEMUX_GET_POS: {
             int64_t* pos = va_arg(args, int64_t*);
             *pos = demux->movieDuration
-                       ? mp4_Rescale(static_cast<int64_t>(demux->movieTime & INT64_MAX), kMicroseconds,
-                                     demux->movieDuration)
+                       ? mp4_Rescale(static_cast<int64_t>(demux->movieTime & INT64_MAX),
+                                     kMicroseconds, demux->movieDuration)
                        : 0;
             return 0;
         }
@@ -297,8 +302,8 @@ int mp4_Control(DemuxModule* module, int query, va_list args) {
         case DEMUX_GET_DURATION:
             *va_arg(args, int64_t*) =
                 demux->movieTimeScale
-                    ? mp4_Rescale(static_cast<int64_t>(demux->movieDuration & INT64_MAX), kMicroseconds,
-                                  demux->movieTimeScale)
+                    ? mp4_Rescale(static_cast<int64_t>(demux->movieDuration & INT64_MAX),
+                                  kMicroseconds, demux->movieTimeScale)
                     : 0;
             return 0;
         case DEMUX_GET_FPS:

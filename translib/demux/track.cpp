@@ -69,14 +69,19 @@ struct BitReader {
     }
 };
 
-bool isVideo(const Mp4Track* t) { return t->descriptor.category == VIDEO_ES; }
-bool isAudio(const Mp4Track* t) { return t->descriptor.category == AUDIO_ES; }
+bool isVideo(const Mp4Track* t) {
+    return t->descriptor.category == VIDEO_ES;
+}
+bool isAudio(const Mp4Track* t) {
+    return t->descriptor.category == AUDIO_ES;
+}
 
 }  // namespace
 
 int64_t mp4_Rescale(int64_t value, uint64_t mul, uint64_t div) {
     if (div == 0) return 0;
-    __int128 r = static_cast<__int128>(value) * static_cast<__int128>(mul) / static_cast<__int128>(div);
+    __int128 r =
+        static_cast<__int128>(value) * static_cast<__int128>(mul) / static_cast<__int128>(div);
     if (r > INT64_MAX) return INT64_MAX;
     if (r < INT64_MIN) return INT64_MIN;
     return static_cast<int64_t>(r);
@@ -150,8 +155,9 @@ void mp4_TrackBuild(Mp4Demux* demux, Mp4Track* track, Mp4Box* trak) {
     if (BoxElst* elst = boxData<BoxElst>(track->editList)) {
         log_Warning("elst box found");
         for (uint32_t i = 0; i < elst->entryCount; ++i) {
-            int64_t duration = mp4_Rescale(static_cast<int64_t>(elst->segmentDuration[i] & INT64_MAX),
-                                           1000, demux->movieTimeScale);
+            int64_t duration =
+                mp4_Rescale(static_cast<int64_t>(elst->segmentDuration[i] & INT64_MAX), 1000,
+                            demux->movieTimeScale);
             int64_t media = elst->mediaTime[i] < 0
                                 ? -1
                                 : mp4_Rescale(elst->mediaTime[i], 1000, track->timeScale);
@@ -170,12 +176,14 @@ void mp4_TrackBuild(Mp4Demux* demux, Mp4Track* track, Mp4Box* trak) {
     if (isAudio(track)) {
         BoxSoundEntry* entry = boxData<BoxSoundEntry>(MP4_FindBox(track->descriptions, "[0]"));
         if (entry && entry->version == 0 && track->timeScale != entry->sampleRateHi) {
-            log_Warning(
-                "i_timescale (%" PRIu64 ") != i_sampleratehi (%u) with qt_version == 0\n"
-                "Making both equal. (report any problem)",
-                track->timeScale, entry->sampleRateHi);
-            if (entry->sampleRateHi != 0) track->timeScale = entry->sampleRateHi;
-            else entry->sampleRateHi = static_cast<uint16_t>(track->timeScale);
+            log_Warning("i_timescale (%" PRIu64
+                        ") != i_sampleratehi (%u) with qt_version == 0\n"
+                        "Making both equal. (report any problem)",
+                        track->timeScale, entry->sampleRateHi);
+            if (entry->sampleRateHi != 0)
+                track->timeScale = entry->sampleRateHi;
+            else
+                entry->sampleRateHi = static_cast<uint16_t>(track->timeScale);
         }
     }
     // Decoding times divide by the time scale: a track without one cannot be walked.
@@ -278,7 +286,8 @@ bool mp4_TrackBuildSamples(Mp4Demux*, Mp4Track* track) {
         }
     }
     log_Debug("track[Id 0x%x] read %d samples length:%" PRId64 "s", track->trackId,
-              static_cast<int>(track->sampleCount), static_cast<int64_t>(lastDts / track->timeScale));
+              static_cast<int>(track->sampleCount),
+              static_cast<int64_t>(lastDts / track->timeScale));
 
     if (isVideo(track)) {
         uint64_t seconds = lastDts / track->timeScale;
@@ -296,7 +305,8 @@ bool mp4_TrackBuildSamples(Mp4Demux*, Mp4Track* track) {
         c.videoFrameRate = delta ? static_cast<uint32_t>(track->timeScale / delta) : 0;
         double exact = static_cast<double>(track->sampleCount) / static_cast<double>(seconds);
         double rounded = exact + 0.5;
-        c.videoAverageFrameRate = rounded >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(rounded);
+        c.videoAverageFrameRate =
+            rounded >= 4294967295.0 ? UINT32_MAX : static_cast<uint32_t>(rounded);
         c.frameRateDeviation = static_cast<float>(exact - c.videoAverageFrameRate);
     }
     return true;
@@ -348,8 +358,10 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
     }
 
     uint32_t codec = entry->type;
-    if (codec == VLC_FOURCC('r', 'a', 'w', ' ')) codec = VLC_FOURCC('a', 'r', 'a', 'w');
-    else if (codec == VLC_FOURCC('s', '2', '6', '3')) codec = VLC_FOURCC('h', '2', '6', '3');
+    if (codec == VLC_FOURCC('r', 'a', 'w', ' '))
+        codec = VLC_FOURCC('a', 'r', 'a', 'w');
+    else if (codec == VLC_FOURCC('s', '2', '6', '3'))
+        codec = VLC_FOURCC('h', '2', '6', '3');
     else if (codec == VLC_FOURCC('.', 'm', 'p', '3') || codec == VLC_FOURCC('m', 's', '\0', '\x55'))
         codec = VLC_FOURCC('m', 'p', 'g', 'a');
     es.codec = codec;
@@ -359,10 +371,11 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
     if (esds && esds->decConfig) {
         const DecoderConfig& d = *esds->decConfig;
         uint32_t mapped = codecOfObjectType(d.objectTypeIndication);
-        if (mapped) es.codec = mapped;
+        if (mapped)
+            es.codec = mapped;
         else
-            log_Warning("unknown objectTypeIndication(0x%x) (Track[ID 0x%x])", d.objectTypeIndication,
-                        track->trackId);
+            log_Warning("unknown objectTypeIndication(0x%x) (Track[ID 0x%x])",
+                        d.objectTypeIndication, track->trackId);
         setExtra(&es, d.decoderSpecificInfo.data(), d.decoderSpecificInfo.size());
     } else {
         switch (entry->type) {
@@ -371,7 +384,9 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
             case VLC_FOURCC('3', 'I', 'V', '1'):
             case VLC_FOURCC('V', 'P', '3', '1'):
             case VLC_FOURCC('Z', 'y', 'G', 'o'):
-                if (video) setExtra(&es, video->qtImageDescription.data(), video->qtImageDescription.size());
+                if (video)
+                    setExtra(&es, video->qtImageDescription.data(),
+                             video->qtImageDescription.size());
                 break;
             case ATOM_avc1: {
                 BoxAvcC* avcC = boxData<BoxAvcC>(MP4_FindBox(entry, "avcC"));
@@ -407,7 +422,8 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
         es.audio.channels = sound->channelCount;
         es.audio.rate = sound->sampleRateHi;
         es.audio.bitsPerSample = sound->sampleSize;
-        es.bitRate = static_cast<uint32_t>(sound->channelCount) * sound->sampleRateHi * sound->sampleSize;
+        es.bitRate =
+            static_cast<uint32_t>(sound->channelCount) * sound->sampleRateHi * sound->sampleSize;
         if (g_context.isAac) {
             mp4_OpenAacDecoder(es.extra, es.extraSize);
             es.audio.channels = g_aacParams.channels;

@@ -42,8 +42,8 @@ struct Mp4Track {
     uint32_t chunkCount = 0;
     uint32_t sampleCount = 0;
     std::vector<Mp4Chunk> chunks;
-    uint32_t constantSize = 0;     // 0 when the sizes are per sample
-    std::vector<uint32_t> sizes;   // per-sample sizes
+    uint32_t constantSize = 0;    // 0 when the sizes are per sample
+    std::vector<uint32_t> sizes;  // per-sample sizes
 
     Mp4Box* sampleTable = nullptr;   // stbl
     Mp4Box* descriptions = nullptr;  // stsd
@@ -69,11 +69,11 @@ struct Mp4Track {
 
 struct Mp4Demux {
     Mp4Box* root = nullptr;
-    EsOut* out = nullptr;          // the stream sink
-    int64_t clock = 0;             // movie time of the previous step, microseconds
-    uint64_t movieTime = 0;        // how far the demux loop has come, movie units
-    uint64_t movieTimeScale = 0;   // never 0 once open
-    uint64_t movieDuration = 0;    // movie units
+    EsOut* out = nullptr;         // the stream sink
+    int64_t clock = 0;            // movie time of the previous step, microseconds
+    uint64_t movieTime = 0;       // how far the demux loop has come, movie units
+    uint64_t movieTimeScale = 0;  // never 0 once open
+    uint64_t movieDuration = 0;   // movie units
     uint32_t trackCount = 0;
     std::vector<Mp4Track> tracks;  // sized once, never moved
     int64_t fileSize = 0;

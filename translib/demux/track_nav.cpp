@@ -69,7 +69,8 @@ int mp4_TrackSeekTo(Mp4Demux* demux, Mp4Track* track, int64_t time) {
 }
 
 int mp4_Seek(Mp4Demux* demux, int64_t time) {
-    demux->movieTime = static_cast<uint64_t>(mp4_Rescale(time, demux->movieTimeScale, kMicroseconds));
+    demux->movieTime =
+        static_cast<uint64_t>(mp4_Rescale(time, demux->movieTimeScale, kMicroseconds));
     demux->clock = time;
     for (Mp4Track& track : demux->tracks)
         if (track.usable && track.selected) mp4_TrackSeekTo(demux, &track, time);
@@ -94,7 +95,8 @@ int mp4_TrackTimeToSample(Mp4Demux* demux, Mp4Track* track, int64_t time, uint32
         if (editShiftsMedia(elst, track->editIndex))
             t = addSaturated(t, static_cast<uint64_t>(elst->mediaTime[track->editIndex]));
         log_Debug("elst (%d) gives %" PRId64 "ms (movie)-> %" PRId64 "ms (track)",
-                  static_cast<int>(track->editIndex), mp4_Rescale(movie, 1000, demux->movieTimeScale),
+                  static_cast<int>(track->editIndex),
+                  mp4_Rescale(movie, 1000, demux->movieTimeScale),
                   mp4_Rescale(t, 1000, track->timeScale));
     } else {
         t = mp4_Rescale(t, track->timeScale, kMicroseconds);
@@ -208,7 +210,8 @@ uint64_t mp4_TrackCurSampleOffset(Mp4Track* track) {
     const Mp4Chunk& c = track->chunks[track->chunk];
     if (track->sample < c.firstSample) return c.offset;
     if (track->constantSize != 0)
-        return c.offset + static_cast<uint64_t>(track->sample - c.firstSample) * track->constantSize;
+        return c.offset +
+               static_cast<uint64_t>(track->sample - c.firstSample) * track->constantSize;
     auto& cur = track->offsetCursor;
     if (cur.chunk != track->chunk || cur.sample > track->sample) {
         cur.chunk = track->chunk;
@@ -306,8 +309,10 @@ void mp4_TrackSetEdit(Mp4Demux* demux, Mp4Track* track, int64_t time) {
                                                     elst->segmentDuration[i]);
         }
         track->editIndex = i;
-        if (elst->mediaTime[i] < 0) track->editStart = addSaturated(track->editStart, elst->segmentDuration[i]);
+        if (elst->mediaTime[i] < 0)
+            track->editStart = addSaturated(track->editStart, elst->segmentDuration[i]);
     }
     if (track->editIndex != old)
-        log_Warning("elst old=%d new=%d", static_cast<int>(old), static_cast<int>(track->editIndex));
+        log_Warning("elst old=%d new=%d", static_cast<int>(old),
+                    static_cast<int>(track->editIndex));
 }

@@ -148,9 +148,12 @@ void sendAmr(const Block* block) {
     const uint16_t n = static_cast<uint16_t>(block->size);
     if (c.amrFrameSize == 0) {
         // Storage-format frames of 12.2, 10.2 and 7.95 kbit/s.
-        if (n % 32 == 0) c.amrFrameSize = 32;
-        else if (n % 27 == 0) c.amrFrameSize = 27;
-        else if (n % 20 == 0) c.amrFrameSize = 20;
+        if (n % 32 == 0)
+            c.amrFrameSize = 32;
+        else if (n % 27 == 0)
+            c.amrFrameSize = 27;
+        else if (n % 20 == 0)
+            c.amrFrameSize = 20;
     }
     if (c.amrFrameSize == 0 || block->size % c.amrFrameSize != 0) return;
     c.amrBuffer.resize(c.amrBytes);
@@ -262,8 +265,10 @@ int esdump_Send(EsOut* out, EsOutStream* handle, Block* block) {
         ++c.videoFrames;
         std::fflush(handle->file);
     } else if (category == AUDIO_ES && c.success) {
-        if (c.isAac) sendAac(block);
-        else sendAmr(block);
+        if (c.isAac)
+            sendAac(block);
+        else
+            sendAmr(block);
     }
     handle->total += block->size;
     block_Free(block);
@@ -336,6 +341,10 @@ void es_id_FreeList(EsOutStream** list) {
     *list = nullptr;
 }
 
-bool esdump_WriteFailed() { return g_writeFailed; }
+bool esdump_WriteFailed() {
+    return g_writeFailed;
+}
 
-int32_t esdump_NextStreamId() { return g_nextStreamId; }
+int32_t esdump_NextStreamId() {
+    return g_nextStreamId;
+}

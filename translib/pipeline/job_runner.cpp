@@ -8,7 +8,8 @@
 
 namespace {
 
-void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t>* counter, int32_t rangeMax) {
+void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t>* counter,
+             int32_t rangeMax) {
     if (!p) return;
     p->counter = nullptr;
     p->rangeMax = rangeMax;
@@ -43,7 +44,8 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     int32_t audioFrames = 0;
     uint32_t videoFrames = 0;
     std::string videoEsPath;
-    int prepared = stages.prepare(job.sourcePath, job.destDir, &audioFrames, &videoFrames, &videoEsPath);
+    int prepared =
+        stages.prepare(job.sourcePath, job.destDir, &audioFrames, &videoFrames, &videoEsPath);
     JobStatus status = JobStatus::Failed;
     if (prepared == 2) {
         publish(progress, JobProgress::Asking, nullptr, 0);

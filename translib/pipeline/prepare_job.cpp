@@ -90,7 +90,8 @@ void demuxToFiles(const std::string& sourcePath) {
     // turned out to be AMR is of no use.
     closeFile(&c.pcmFile);
     if (!c.isAac) platform::removeFile(c.pcmPath);
-    if (esdump_WriteFailed()) logError("cannot write the temporary stream files of %s", sourcePath.c_str());
+    if (esdump_WriteFailed())
+        logError("cannot write the temporary stream files of %s", sourcePath.c_str());
 
     std::printf(
         "total video len=%d (bytes), average bit rate=%d (kbps),frame_rate=%d (fps),"
