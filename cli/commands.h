@@ -19,3 +19,5 @@ int runInspect(int argc, char** argv);
 void printInspectHelp(FILE* out);
 int runExtract(int argc, char** argv);
 void printExtractHelp(FILE* out);
+int runDecode(int argc, char** argv);
+void printDecodeHelp(FILE* out);

@@ -1,0 +1,55 @@
+#pragma once
+// Header decoding: the VOL, GOV and VOP headers of MPEG-4 streams, the picture and GOB
+// headers of short-header (H.263) streams, and the start codes between them.
+
+#include <cstdint>
+
+#include "vdec/dec_records.h"
+
+// Start codes (32 bits) and their prefix.
+constexpr uint32_t kStartCodePrefix = 0x000001;
+constexpr uint32_t kVisualObjectSequenceStartCode = 0x000001B0;
+constexpr uint32_t kVisualObjectSequenceEndCode = 0x000001B1;
+constexpr uint32_t kUserDataStartCode = 0x000001B2;
+constexpr uint32_t kGroupOfVopStartCode = 0x000001B3;
+constexpr uint32_t kVisualObjectStartCode = 0x000001B5;
+constexpr uint32_t kVopStartCode = 0x000001B6;
+constexpr uint32_t kShortVideoStartMarker = 0x20;  // 22 bits
+constexpr uint32_t kGobResyncMarker = 1;           // 17 bits
+
+// Skips user data while the next 32 bits are user_data_start_code.
+void skipUserData();
+
+// Reads a visual object sequence header and the user data after it, when they are there.
+void skipVisualObjectSequenceHeader();
+
+// Reads a visual object header when it is there; then aligns to the byte boundary and
+// skips user data.
+void skipVisualObjectHeader();
+
+// Reads a VOL header (its start code is next) into `vol`. Refusals print their message,
+// clear g_context.success and return false. Publishes the picture size in the context.
+bool decodeVolHeader(VolMode* vol);
+
+// Reads a GOV header (its start code is next). A GOV that is not closed but has a broken
+// link fails the job and returns false.
+bool decodeGovHeader();
+
+// Reads a VOP header (its start code is next) into g_vopmd. Returns false when the job
+// fails (the VOP is of a kind this decoder does not decode); the VOP is coded when
+// g_vopmd->bVopCoded is set.
+bool decodeVopHeader();
+
+// Reads a short-header picture header into g_vopmd. Sets g_dec.bStop at the end of the
+// sequence; clears g_context.success when the header is not legal.
+void decodeShortHeaderPicture();
+
+// Short header: reads a GOB header when one starts here (never for the first GOB), and
+// adds one to the segment counter when it does.
+void decodeGobHeader(int* segmentCounter);
+
+// The number of bits of vop_time_increment for a vop_time_increment_resolution.
+int timeIncrementBits(int clockRate);
+
+// Reads a quantiser matrix list (zigzag order) into a raster-order matrix.
+void readQuantMatrix(uint8_t* matrix, const uint8_t* defaultMatrix);
