@@ -1,6 +1,7 @@
 // kinolite-cli decode ES_FILE OUT.yuv: runs the video decoder on an elementary-stream file
 // and writes the decoded pictures (planar YUV 4:2:0, no header) to OUT.yuv.
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -27,6 +28,24 @@ void printDecodeHelp(FILE* out) {
 }
 
 namespace {
+
+// The temporaries of a run, removed by the signal handler when the run is interrupted.
+char g_temporaries[2][4096];
+
+void removeTemporariesAndDie(int sig) {
+    for (const char* path : g_temporaries)
+        if (path[0]) unlink(path);
+    signal(sig, SIG_DFL);
+    raise(sig);
+}
+
+// Arranges that an interrupted run (or a reader that goes away) leaves no temporary file.
+void guardTemporaries(const std::string& a, const std::string& b) {
+    std::snprintf(g_temporaries[0], sizeof g_temporaries[0], "%s", a.c_str());
+    std::snprintf(g_temporaries[1], sizeof g_temporaries[1], "%s", b.c_str());
+    signal(SIGPIPE, SIG_IGN);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, removeTemporariesAndDie);
+}
 
 // The file name of a path after its last '/'.
 std::string fileNamePart(const std::string& path) {
@@ -72,6 +91,7 @@ int runDecode(int argc, char** argv) {
     g_context.baseName = "kinolite-decode-" + std::to_string(getpid()) + "-";
     const std::string esPath = videoEsFilePath();
     const std::string picturesPath = decodedPicturesPath();
+    guardTemporaries(esPath, picturesPath);
     if (!writeWholeFile(esPath, stream.data(), stream.size())) {
         platform::removeFile(esPath);
         std::fprintf(stderr, "kinolite-cli decode: cannot write %s\n", esPath.c_str());

@@ -22,6 +22,7 @@ using vdec_test::BitWriter;
 using vdec_test::decodeStream;
 using vdec_test::DecodeResult;
 using vdec_test::frameBytes;
+using vdec_test::MemoryStream;
 using vdec_test::uniqueBaseName;
 using vdec_test::VolFields;
 
@@ -125,23 +126,6 @@ TEST(VolHeaderTest, RefusedWithoutResyncMessage) {
     EXPECT_EQ(r.success, 0);
     EXPECT_FALSE(contains(r.output, "resync marker")) << r.output;
 }
-
-// Bit reader over bytes in memory, for the header readers called directly.
-class MemoryStream {
-public:
-    explicit MemoryStream(const std::vector<uint8_t>& bytes) : bytes_(bytes) {
-        file_ = fmemopen(bytes_.data(), bytes_.size(), "rb");
-        g_bits.attach(file_);
-    }
-    ~MemoryStream() {
-        g_bits.detach();
-        std::fclose(file_);
-    }
-
-private:
-    std::vector<uint8_t> bytes_;
-    FILE* file_;
-};
 
 TEST(TimeIncrementTest, BitsFollowTheResolution) {
     const struct {

@@ -7,6 +7,7 @@
 #include "pipeline/job_files.h"
 #include "platform/platform.h"
 #include "testing/test_util.h"
+#include "vdec/dec_session.h"
 #include "vdec/vdec.h"
 
 namespace vdec_test {
@@ -137,6 +138,17 @@ void writeSkippedPVop(BitWriter* w, const VolFields& vol) {
     const int mbs = ((vol.width + 15) / 16) * ((vol.height + 15) / 16);
     for (int i = 0; i < mbs; ++i) w->put(1, 1);  // not_coded
     w->stuff();
+}
+
+MemoryStream::MemoryStream(const std::vector<uint8_t>& bytes) : bytes_(bytes) {
+    if (bytes_.empty()) bytes_.push_back(0);
+    file_ = fmemopen(bytes_.data(), bytes_.size(), "rb");
+    g_bits.attach(file_);
+}
+
+MemoryStream::~MemoryStream() {
+    g_bits.detach();
+    std::fclose(file_);
 }
 
 std::string uniqueBaseName() {

@@ -3,6 +3,7 @@
 // from a table of fields, and running the decoder on a stream in memory.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,20 @@ void writeFlatIntraVop(BitWriter* w, const VolFields& vol, int quant = 8);
 
 // A P-VOP whose macroblocks are all skipped.
 void writeSkippedPVop(BitWriter* w, const VolFields& vol);
+
+// Points the decoder's bit reader at bytes in memory for as long as it lives, for calling
+// the header, macroblock and block readers directly.
+class MemoryStream {
+public:
+    explicit MemoryStream(const std::vector<uint8_t>& bytes);
+    ~MemoryStream();
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
+
+private:
+    std::vector<uint8_t> bytes_;
+    FILE* file_;
+};
 
 // Result of running the decoder on a stream in memory.
 struct DecodeResult {
