@@ -24,7 +24,8 @@ std::vector<int32_t> coefficientBlocks(bool dense, int count) {
         int32_t* c = &blocks[size_t(b) * 64];
         c[0] = int32_t(rng() % 2040);
         const int n = dense ? 64 : 4;
-        for (int i = 1; i < n; ++i) c[dense ? i : tables::kScanZigzag[i]] = int32_t(rng() % 200) - 100;
+        for (int i = 1; i < n; ++i)
+            c[dense ? i : tables::kScanZigzag[i]] = int32_t(rng() % 200) - 100;
     }
     return blocks;
 }
@@ -42,8 +43,12 @@ void runIdct(benchmark::State& state, bool dense) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
-void BM_IdctSparse(benchmark::State& state) { runIdct(state, false); }
-void BM_IdctDense(benchmark::State& state) { runIdct(state, true); }
+void BM_IdctSparse(benchmark::State& state) {
+    runIdct(state, false);
+}
+void BM_IdctDense(benchmark::State& state) {
+    runIdct(state, true);
+}
 BENCHMARK(BM_IdctSparse);
 BENCHMARK(BM_IdctDense);
 

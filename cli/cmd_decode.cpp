@@ -126,6 +126,7 @@ int runDecode(int argc, char** argv) {
         bytes = std::ftell(f);
         std::fclose(f);
     }
-    std::printf("width: %d\nheight: %d\nframes: %lld\n", w, h, frameBytes > 0 ? bytes / frameBytes : 0);
+    std::printf("width: %d\nheight: %d\nframes: %lld\n", w, h,
+                frameBytes > 0 ? bytes / frameBytes : 0);
     return kExitOk;
 }

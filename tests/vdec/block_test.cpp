@@ -22,7 +22,7 @@ using vdec_test::MemoryStream;
 
 // Gives the decoder fresh records and a clean error state for calling its parts directly.
 class BlockTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_volmd = new VolMode();
         g_vopmd = new VopMode();
@@ -53,12 +53,13 @@ TEST_F(BlockTest, InverseQuantisation) {
         int qp, weight;
         int32_t expected;
     } cases[] = {
-        {"h263", 1, 4, 0, 11},       {"h263", -2, 5, 0, -25},     {"h263", 100, 31, 0, 2047},
-        {"h263", -100, 31, 0, -2048}, {"h263", 0, 7, 0, 0},        {"h263", 1, 1, 0, 3},
-        {"intra", 3, 10, 16, 60},    {"intra", -3, 7, 17, -44},   {"intra", 2000, 31, 255, 2047},
-        {"intra", -2000, 31, 255, -2048},
-        {"inter", 1, 2, 16, 6},      {"inter", -2, 3, 20, -18},   {"inter", 2048, 31, 255, 2047},
-        {"inter", -2048, 31, 255, -2048},
+        {"h263", 1, 4, 0, 11},          {"h263", -2, 5, 0, -25},
+        {"h263", 100, 31, 0, 2047},     {"h263", -100, 31, 0, -2048},
+        {"h263", 0, 7, 0, 0},           {"h263", 1, 1, 0, 3},
+        {"intra", 3, 10, 16, 60},       {"intra", -3, 7, 17, -44},
+        {"intra", 2000, 31, 255, 2047}, {"intra", -2000, 31, 255, -2048},
+        {"inter", 1, 2, 16, 6},         {"inter", -2, 3, 20, -18},
+        {"inter", 2048, 31, 255, 2047}, {"inter", -2048, 31, 255, -2048},
     };
     for (const auto& c : cases) {
         int32_t got = !std::strcmp(c.method, "h263")    ? dequantH263(c.level, c.qp)
@@ -109,16 +110,16 @@ TEST_F(BlockTest, MpegInterBlockGetsMismatchControl) {
 TEST_F(BlockTest, RoundedDivisionHalvesAwayFromZero) {
     const struct {
         int32_t a, d, q;
-    } cases[] = {{7, 2, 4}, {-7, 2, -4}, {5, 10, 1}, {-5, 10, -1}, {4, 10, 0}, {-4, 10, 0},
-                 {1024, 8, 128}, {1024, 17, 60}, {-1024, 46, -22}};
+    } cases[] = {{7, 2, 4},   {-7, 2, -4},    {5, 10, 1},     {-5, 10, -1},    {4, 10, 0},
+                 {-4, 10, 0}, {1024, 8, 128}, {1024, 17, 60}, {-1024, 46, -22}};
     for (const auto& c : cases) EXPECT_EQ(roundedDivide(c.a, c.d), c.q) << c.a << " / " << c.d;
 }
 
 TEST_F(BlockTest, DcScalers) {
     const struct {
         int qp, luma, chroma;
-    } cases[] = {{1, 8, 8},   {4, 8, 8},   {5, 10, 9},  {8, 16, 10}, {9, 17, 11},
-                 {24, 32, 18}, {25, 34, 19}, {31, 46, 25}};
+    } cases[] = {{1, 8, 8},   {4, 8, 8},    {5, 10, 9},   {8, 16, 10},
+                 {9, 17, 11}, {24, 32, 18}, {25, 34, 19}, {31, 46, 25}};
     for (const auto& c : cases) {
         EXPECT_EQ(lumaDcScaler(c.qp), c.luma) << c.qp;
         EXPECT_EQ(chromaDcScaler(c.qp), c.chroma) << c.qp;
@@ -199,7 +200,8 @@ TEST_F(BlockTest, Mpeg4Escapes) {
         std::function<void(BitWriter*)> write;
         CoefficientEvent expected;
     } cases[] = {
-        {"type 1", true,
+        {"type 1",
+         true,
          [](BitWriter* w) {
              w->put(0x3, 7);
              w->put(0, 1);
@@ -207,7 +209,8 @@ TEST_F(BlockTest, Mpeg4Escapes) {
              w->put(1, 1);
          },
          {0, 1, -(1 + 10)}},
-        {"type 2", false,
+        {"type 2",
+         false,
          [](BitWriter* w) {
              w->put(0x3, 7);
              w->put(0b10, 2);
@@ -215,7 +218,8 @@ TEST_F(BlockTest, Mpeg4Escapes) {
              w->put(0, 1);
          },
          {1, 0 + 40 + 1, 1}},
-        {"type 3, level 4095", false,
+        {"type 3, level 4095",
+         false,
          [](BitWriter* w) {
              w->put(0x3, 7);
              w->put(0b11, 2);
@@ -226,7 +230,8 @@ TEST_F(BlockTest, Mpeg4Escapes) {
              w->put(1, 1);
          },
          {1, 5, -1}},
-        {"type 3, level 2048", true,
+        {"type 3, level 2048",
+         true,
          [](BitWriter* w) {
              w->put(0x3, 7);
              w->put(0b11, 2);
@@ -237,7 +242,8 @@ TEST_F(BlockTest, Mpeg4Escapes) {
              w->put(1, 1);
          },
          {0, 63, -2048}},
-        {"type 3, level 0 is not refused", true,
+        {"type 3, level 0 is not refused",
+         true,
          [](BitWriter* w) {
              w->put(0x3, 7);
              w->put(0b11, 2);
@@ -407,7 +413,8 @@ TEST(IdctTest, AccuracyWithinTheIeee1180Limits) {
                             sum += samples[y * 8 + x] * std::cos((2 * x + 1) * u * M_PI / 16) *
                                    std::cos((2 * y + 1) * v * M_PI / 16);
                     double cu = u ? 1 : std::sqrt(0.5), cv = v ? 1 : std::sqrt(0.5);
-                    coef[v * 8 + u] = std::clamp(int32_t(std::lround(sum * cu * cv / 4)), -2048, 2047);
+                    coef[v * 8 + u] =
+                        std::clamp(int32_t(std::lround(sum * cu * cv / 4)), -2048, 2047);
                 }
             double exact[64];
             referenceIdct(coef, exact);

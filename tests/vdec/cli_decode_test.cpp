@@ -28,7 +28,9 @@ std::vector<std::string> decodeTemporaries(const std::string& dir) {
     return found;
 }
 
-std::string cliDir() { return cliPath().substr(0, cliPath().rfind('/') + 1); }
+std::string cliDir() {
+    return cliPath().substr(0, cliPath().rfind('/') + 1);
+}
 
 TEST(CliDecodeTest, DecodesAndPrintsTheSize) {
     TempDir dir;
@@ -45,11 +47,12 @@ TEST(CliDecodeTest, DecodesAndPrintsTheSize) {
 
 TEST(CliDecodeTest, RelativeOutputPath) {
     TempDir dir;
-    auto r = runCommand("cd " + shellQuote(dir.path()) + " && " + shellQuote(cliPath()) +
-                        " decode " + shellQuote(testing_util::fixturePath("vdec/h263_qcif.h263")) +
-                        " out.yuv");
+    auto r =
+        runCommand("cd " + shellQuote(dir.path()) + " && " + shellQuote(cliPath()) + " decode " +
+                   shellQuote(testing_util::fixturePath("vdec/h263_qcif.h263")) + " out.yuv");
     EXPECT_EQ(r.exitCode, 0) << r.output;
-    EXPECT_EQ(testing_util::fileSize(dir.file("out.yuv")), int64_t(6 * vdec_test::frameBytes(176, 144)));
+    EXPECT_EQ(testing_util::fileSize(dir.file("out.yuv")),
+              int64_t(6 * vdec_test::frameBytes(176, 144)));
     EXPECT_TRUE(decodeTemporaries(dir.path()).empty());
 }
 
@@ -69,9 +72,9 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
          dir.file("nowhere/c.yuv"), "cannot enter"},
     };
     for (const auto& c : cases) {
-        auto r = runCommand(shellQuote(cliPath()) + " decode " + shellQuote(c.input) + " " +
-                                shellQuote(c.output),
-                            true);
+        auto r = runCommand(
+            shellQuote(cliPath()) + " decode " + shellQuote(c.input) + " " + shellQuote(c.output),
+            true);
         EXPECT_EQ(r.exitCode, 1) << c.name;
         EXPECT_NE(r.output.find(c.message), std::string::npos) << c.name << ": " << r.output;
         EXPECT_FALSE(testing_util::fileExists(c.output)) << c.name;

@@ -6,21 +6,22 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <ostream>
 
 #include "pipeline/context.h"
 #include "pipeline/job_files.h"
 #include "tables/std_tables.h"
-#include "vdec/vdec.h"
 #include "testing/test_util.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
+#include "vdec/vdec.h"
 #include "vdec_test_util.h"
 
 namespace {
 
 using vdec_test::BitWriter;
-using vdec_test::decodeStream;
 using vdec_test::DecodeResult;
+using vdec_test::decodeStream;
 using vdec_test::frameBytes;
 using vdec_test::MemoryStream;
 using vdec_test::uniqueBaseName;
@@ -42,9 +43,14 @@ struct VolCase {
     const char* name;
     std::function<void(VolFields*)> change;
     bool accepted;
-    const char* message;       // printed when refused ("" for none expected)
-    bool streamFileDeleted;    // the decoder removes the elementary-stream file
+    const char* message;     // printed when refused ("" for none expected)
+    bool streamFileDeleted;  // the decoder removes the elementary-stream file
 };
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const VolCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VolHeaderTest : public ::testing::TestWithParam<VolCase> {};
 
@@ -72,7 +78,12 @@ const VolCase kVolCases[] = {
     {"verid2", [](VolFields* v) { v->verId = 2; }, true, "NEWPRED: OFF.\n\n", false},
     {"width176", [](VolFields* v) { v->width = 176; }, true, "", false},
     {"width177_refused_silently", [](VolFields* v) { v->width = 177; }, false, "", true},
-    {"width100_height50", [](VolFields* v) { v->width = 100; v->height = 50; }, true, "", false},
+    {"width100_height50",
+     [](VolFields* v) {
+         v->width = 100;
+         v->height = 50;
+     },
+     true, "", false},
     {"taller_than_the_pool", [](VolFields* v) { v->height = 400; }, false,
      "picture size 176x400 is not supported!\n", false},
     {"zero_height", [](VolFields* v) { v->height = 0; }, false,
@@ -94,23 +105,43 @@ const VolCase kVolCases[] = {
      "interlaced video is not supported!\n", false},
     {"static_sprite", [](VolFields* v) { v->spriteEnable = 1; }, false,
      "sprite is not supported!\n", false},
-    {"gmc_sprite", [](VolFields* v) { v->verId = 2; v->spriteEnable = 2; }, false,
-     "sprite is not supported!\n", false},
+    {"gmc_sprite",
+     [](VolFields* v) {
+         v->verId = 2;
+         v->spriteEnable = 2;
+     },
+     false, "sprite is not supported!\n", false},
     {"not_8_bit", [](VolFields* v) { v->not8Bit = 1; }, false, "be not 8 bit not supported!\n",
      false},
-    {"quarter_sample", [](VolFields* v) { v->verId = 2; v->quarterSample = 1; }, false,
-     "Using quarter pel.\nquarter pel is not supported!\n", false},
+    {"quarter_sample",
+     [](VolFields* v) {
+         v->verId = 2;
+         v->quarterSample = 1;
+     },
+     false, "Using quarter pel.\nquarter pel is not supported!\n", false},
     {"complexity_estimation", [](VolFields* v) { v->complexityEstimationDisable = 0; }, false,
      "complexity estimation is not supported!\n", false},
     {"resync_markers", [](VolFields* v) { v->resyncMarkerDisable = 0; }, false, "", false},
     {"data_partitioned", [](VolFields* v) { v->dataPartitioned = 1; }, false,
      "Using data partition.\n", true},
-    {"reversible_vlc", [](VolFields* v) { v->dataPartitioned = 1; v->reversibleVlc = 1; }, false,
-     "Using data partition.\nUsing reversible vlc.\n", true},
-    {"newpred", [](VolFields* v) { v->verId = 2; v->newpred = 1; }, false,
-     "newpred is not supported!\n", false},
-    {"reduced_resolution", [](VolFields* v) { v->verId = 2; v->reducedResolution = 1; }, false,
-     "reduced resolution VOP is not supported!\n", false},
+    {"reversible_vlc",
+     [](VolFields* v) {
+         v->dataPartitioned = 1;
+         v->reversibleVlc = 1;
+     },
+     false, "Using data partition.\nUsing reversible vlc.\n", true},
+    {"newpred",
+     [](VolFields* v) {
+         v->verId = 2;
+         v->newpred = 1;
+     },
+     false, "newpred is not supported!\n", false},
+    {"reduced_resolution",
+     [](VolFields* v) {
+         v->verId = 2;
+         v->reducedResolution = 1;
+     },
+     false, "reduced resolution VOP is not supported!\n", false},
     {"scalability", [](VolFields* v) { v->scalability = 1; }, false,
      "scalability is not supported!\n", false},
     {"mpeg_quant_default_matrices", [](VolFields* v) { v->quantType = 1; }, true, "", false},
@@ -136,7 +167,7 @@ TEST(TimeIncrementTest, BitsFollowTheResolution) {
 
 struct MatrixCase {
     const char* name;
-    std::vector<int> list;  // the values in the stream (a 0 ends a short list)
+    std::vector<int> list;    // the values in the stream (a 0 ends a short list)
     std::vector<int> zigzag;  // expected weight per zigzag position, the last one repeated
     bool isDefault;
 };
@@ -255,6 +286,11 @@ struct VopCase {
     int frames;
     const char* message;
 };
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const VopCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VopSequenceTest : public ::testing::TestWithParam<VopCase> {};
 

@@ -51,9 +51,8 @@ TEST(MotionVectorTest, ComponentsWrapIntoTheRange) {
         int fcode;
         int32_t expected;
     } cases[] = {
-        {31, 2, 1, -31},  {-32, -1, 1, 31}, {31, 0, 1, 31},    {-32, 0, 1, -32},
-        {63, 1, 2, -64},  {-64, -5, 2, 59}, {0, 32, 1, -32},   {10, -20, 1, -10},
-        {2047, 1, 7, -2048},
+        {31, 2, 1, -31},  {-32, -1, 1, 31}, {31, 0, 1, 31},    {-32, 0, 1, -32},    {63, 1, 2, -64},
+        {-64, -5, 2, 59}, {0, 32, 1, -32},  {10, -20, 1, -10}, {2047, 1, 7, -2048},
     };
     for (const auto& c : cases)
         EXPECT_EQ(wrapVectorComponent(c.predictor, c.difference, c.fcode), c.expected)
@@ -87,8 +86,8 @@ TEST(MotionVectorTest, ChromaVectors) {
     for (const auto& c : ones) EXPECT_EQ(chromaFromOneVector(c.v), c.one) << c.v;
     const struct {
         int32_t sum, four;
-    } fours[] = {{0, 0}, {2, 0}, {3, 1}, {13, 1}, {14, 2}, {16, 2}, {17, 2}, {30, 4}, {-30, -4},
-                 {-3, -1}};
+    } fours[] = {{0, 0},  {2, 0},  {3, 1},  {13, 1},   {14, 2},
+                 {16, 2}, {17, 2}, {30, 4}, {-30, -4}, {-3, -1}};
     for (const auto& c : fours) EXPECT_EQ(chromaFromFourVectors(c.sum), c.four) << c.sum;
 }
 
@@ -101,8 +100,8 @@ TEST(InterpolationTest, RoundingTypes) {
     const struct {
         int mode, rounding, expected;
     } cases[] = {
-        {vdec::kFull, 0, 10},   {vdec::kHalfX, 0, 11},  {vdec::kHalfX, 1, 10},
-        {vdec::kHalfY, 0, 11},  {vdec::kHalfY, 1, 10},  {vdec::kHalfXY, 0, 11},
+        {vdec::kFull, 0, 10},   {vdec::kHalfX, 0, 11}, {vdec::kHalfX, 1, 10},
+        {vdec::kHalfY, 0, 11},  {vdec::kHalfY, 1, 10}, {vdec::kHalfXY, 0, 11},
         {vdec::kHalfXY, 1, 11},
     };
     for (int size : {vdec::kSize16, vdec::kSize8}) {
@@ -125,7 +124,7 @@ TEST(InterpolationTest, RoundingTypes) {
 
 // A 176 x 144 decoder set-up whose reference frame holds a known pattern.
 class CompensationTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         pool_.reset(new uint8_t[kPoolBytes]);
         g_dec.pBuffer = pool_.get();
@@ -168,15 +167,16 @@ TEST_F(CompensationTest, VectorFarLeftTakesTheEdgeColumn) {
         for (int x = 0; x < 16; ++x) ASSERT_EQ(curY(x, y), refY(0, y)) << x << "," << y;
     // Chroma from the left edge too.
     for (int y = 8; y < 16; ++y)
-        EXPECT_EQ(g_dec.current.u[y * g_dec.chromaStride], g_dec.reference.u[y * g_dec.chromaStride]);
+        EXPECT_EQ(g_dec.current.u[y * g_dec.chromaStride],
+                  g_dec.reference.u[y * g_dec.chromaStride]);
 }
 
 TEST_F(CompensationTest, FourVectorsFarOutsideTakeTheCorners) {
     MacroblockMode mb;
     mb.dctMd = INTER4V;
-    g_mvRow[10][1] = MotionVector{1000, 1000};     // bottom-right corner
-    g_mvRow[10][2] = MotionVector{-1000, -1000};   // top-left corner
-    g_mvRow[10][3] = MotionVector{1001, -999};     // top-right, odd: half positions
+    g_mvRow[10][1] = MotionVector{1000, 1000};    // bottom-right corner
+    g_mvRow[10][2] = MotionVector{-1000, -1000};  // top-left corner
+    g_mvRow[10][3] = MotionVector{1001, -999};    // top-right, odd: half positions
     g_mvRow[10][4] = MotionVector{0, 0};
     predictInterMacroblock(&mb, 10, 8);
     const int x0 = 160, y0 = 128;
@@ -199,7 +199,8 @@ TEST_F(CompensationTest, HalfSampleVectorInsideThePicture) {
         for (int x = 0; x < 16; ++x) {
             const int rx = 48 + x + 1, ry = 32 + y - 1;
             const int expected =
-                (refY(rx, ry) + refY(rx + 1, ry) + refY(rx, ry + 1) + refY(rx + 1, ry + 1) + 2) >> 2;
+                (refY(rx, ry) + refY(rx + 1, ry) + refY(rx, ry + 1) + refY(rx + 1, ry + 1) + 2) >>
+                2;
             ASSERT_EQ(curY(48 + x, 32 + y), expected) << x << "," << y;
         }
 }
@@ -224,9 +225,9 @@ TEST_F(CompensationTest, CandidatesStayInsideTheirSegment) {
         for (auto& m : curr) m.iSegment = 1;
         for (auto& m : above) m.iSegment = segmentAbove;
         for (int i = 0; i < 5; ++i) {
-            g_mvRow[4][i] = MotionVector{4, 6};     // left
-            g_mvRow[5][i] = MotionVector{20, 20};   // above
-            g_mvRow[6][i] = MotionVector{-2, 8};    // above-right
+            g_mvRow[4][i] = MotionVector{4, 6};    // left
+            g_mvRow[5][i] = MotionVector{20, 20};  // above
+            g_mvRow[6][i] = MotionVector{-2, 8};   // above-right
         }
         MacroblockMode mb;
         mb.dctMd = INTER;

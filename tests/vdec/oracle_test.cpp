@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ostream>
 #include <sstream>
 
 #include "testing/test_util.h"
@@ -32,6 +33,11 @@ struct OracleCase {
     const char* format;   // m4v or h263
     bool stripRepeatedHeaders;
 };
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const OracleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const char kTestSource[] = "testsrc2";
 const char kNoisySource[] = "testsrc2,noise=alls=40:allf=t";
@@ -62,8 +68,7 @@ const OracleCase kCases[] = {
     {"xvid_128x96", kTestSource, 128, 96, 45, "-c:v libxvid -g 1000 -q:v 5 -flags +mv4", "m4v",
      false},
     {"h263_qcif", kTestSource, 176, 144, 60, "-c:v h263 -q:v 5", "h263", false},
-    {"h263_sqcif_gob_headers", kMandelbrot, 128, 96, 60, "-c:v h263 -q:v 3 -ps 200", "h263",
-     false},
+    {"h263_sqcif_gob_headers", kMandelbrot, 128, 96, 60, "-c:v h263 -q:v 3 -ps 200", "h263", false},
     {"h263_qcif_gob_headers_high_q", kNoisySource, 176, 144, 30, "-c:v h263 -q:v 20 -ps 100 -g 12",
      "h263", false},
 };
@@ -101,8 +106,8 @@ TEST_P(OracleTest, MatchesFfmpeg) {
         testing_util::writeFile(stream, vdec_test::stripRepeatedHeaders(readFile(stream)));
 
     const std::string ours = dir.file("ours.yuv"), theirs = dir.file("theirs.yuv");
-    auto r = runCommand(shellQuote(cliPath()) + " decode " + shellQuote(stream) + " " +
-                        shellQuote(ours), true);
+    auto r = runCommand(
+        shellQuote(cliPath()) + " decode " + shellQuote(stream) + " " + shellQuote(ours), true);
     ASSERT_EQ(r.exitCode, 0) << r.output;
     ASSERT_EQ(ffmpeg("-idct simple -i " + shellQuote(stream) +
                      " -fps_mode passthrough -f rawvideo -pix_fmt yuv420p " + shellQuote(theirs)),

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 
 #include "testing/test_util.h"
@@ -12,14 +13,19 @@
 namespace {
 
 using vdec_test::BitWriter;
-using vdec_test::decodeStream;
 using vdec_test::DecodeResult;
+using vdec_test::decodeStream;
 using vdec_test::uniqueBaseName;
 
 struct Fixture {
     const char* file;
     int width, height;
 };
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const Fixture& c, std::ostream* os) {
+    *os << c.file;
+}
 
 const Fixture kFixtures[] = {
     {"xvid_qcif_4mv.m4v", 176, 144},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 
 #include "testing/test_util.h"
 #include "vdec_test_util.h"
@@ -11,8 +12,8 @@
 namespace {
 
 using vdec_test::BitWriter;
-using vdec_test::decodeStream;
 using vdec_test::DecodeResult;
+using vdec_test::decodeStream;
 using vdec_test::frameBytes;
 using vdec_test::uniqueBaseName;
 
@@ -48,6 +49,11 @@ struct PictureHeaderCase {
     bool streamFileDeleted;
 };
 
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const PictureHeaderCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class PictureHeaderTest : public ::testing::TestWithParam<PictureHeaderCase> {};
 
 TEST_P(PictureHeaderTest, FirstPictureRefused) {
@@ -68,8 +74,7 @@ const PictureHeaderCase kPictureHeaderCases[] = {
     {"marker_bit", kMarkerBit, 0, 1, "This is not a legal H.263 bitstream\n", false},
     {"zero_bit", kZeroBit, 1, 1, "This is not a legal H.263 bitstream\n", false},
     {"split_screen", kSplitScreen, 1, 1, "Split screen indicator is ON\n", false},
-    {"document_camera", kDocumentCamera, 1, 1, "Document camera indicator is switched on\n",
-     false},
+    {"document_camera", kDocumentCamera, 1, 1, "Document camera indicator is switched on\n", false},
     {"freeze_release", kFreezeRelease, 1, 1, "Freeze picture release is switched ON\n", false},
     {"source_format_0", kSourceFormat, 0, 3, "H.263 source format not legal\n", false},
     {"source_format_6", kSourceFormat, 6, 3, "H.263 source format not legal\n", false},
@@ -120,7 +125,8 @@ TEST(ShortHeaderTest, SourceFormatChangeFailsTheJob) {
 
 // A sub-QCIF intra picture written by hand: every macroblock intra with CBPC 0; `block0`
 // writes the rest of the first macroblock's blocks after its CBPY.
-std::vector<uint8_t> handMadeIntraPicture(int firstCbpy, const std::function<void(BitWriter*)>& first) {
+std::vector<uint8_t> handMadeIntraPicture(int firstCbpy,
+                                          const std::function<void(BitWriter*)>& first) {
     BitWriter w;
     w.put(0x20, 22);  // picture start code
     w.put(0, 8);      // temporal reference
@@ -136,8 +142,10 @@ std::vector<uint8_t> handMadeIntraPicture(int firstCbpy, const std::function<voi
     for (int mb = 0; mb < 48; ++mb) {
         w.put(1, 1);  // MCBPC: intra, CBPC 0
         if (mb == 0) {
-            if (firstCbpy == 8) w.put(0x2, 5);  // CBPY: block 0 coded
-            else w.put(0x3, 4);                 // CBPY: none
+            if (firstCbpy == 8)
+                w.put(0x2, 5);  // CBPY: block 0 coded
+            else
+                w.put(0x3, 4);  // CBPY: none
             first(&w);
         } else {
             w.put(0x3, 4);
@@ -155,8 +163,8 @@ TEST(ShortHeaderTest, HandMadePictureDecodes) {
     DecodeResult r = decodeStream(s, uniqueBaseName());
     EXPECT_EQ(r.success, 1) << r.output;
     ASSERT_EQ(r.pictures.size(), frameBytes(128, 96));
-    EXPECT_EQ(r.pictures[0], 128);                // first macroblock: DC 255 -> 128
-    EXPECT_EQ(r.pictures[16], 100);               // second macroblock: DC 100
+    EXPECT_EQ(r.pictures[0], 128);   // first macroblock: DC 255 -> 128
+    EXPECT_EQ(r.pictures[16], 100);  // second macroblock: DC 100
 }
 
 TEST(ShortHeaderTest, IllegalValuesFailTheJob) {
@@ -199,9 +207,9 @@ TEST(ShortHeaderTest, EscapeLevelsDecode) {
     auto s = handMadeIntraPicture(8, [](BitWriter* w) {
         w->put(128 + 1, 8);  // INTRADC 129
         w->put(0x3, 7);
-        w->put(1, 1);        // last
-        w->put(0, 6);        // run 0
-        w->put(0x81, 8);     // level -127
+        w->put(1, 1);     // last
+        w->put(0, 6);     // run 0
+        w->put(0x81, 8);  // level -127
         for (int b = 1; b < 6; ++b) w->put(129, 8);
     });
     DecodeResult r = decodeStream(s, uniqueBaseName());

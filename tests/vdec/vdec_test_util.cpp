@@ -125,9 +125,9 @@ void writeFlatIntraVop(BitWriter* w, const VolFields& vol, int quant) {
     writeVopHeader(w, vol, 0, 1, quant);
     const int mbs = ((vol.width + 15) / 16) * ((vol.height + 15) / 16);
     for (int i = 0; i < mbs; ++i) {
-        w->put(1, 1);     // MCBPC: intra, CBPC 0
-        w->put(0, 1);     // ac_pred_flag
-        w->put(3, 4);     // CBPY 0 (intra meaning): 0011
+        w->put(1, 1);                                          // MCBPC: intra, CBPC 0
+        w->put(0, 1);                                          // ac_pred_flag
+        w->put(3, 4);                                          // CBPY 0 (intra meaning): 0011
         for (int b = 0; b < 6; ++b) w->put(3, b < 4 ? 3 : 2);  // dct_dc_size 0: 011 luma, 11 chroma
     }
     w->stuff();
@@ -214,8 +214,8 @@ std::vector<uint8_t> stripRepeatedHeaders(const std::vector<uint8_t>& s) {
         if (j == s.size()) break;
         // Skip the headers up to the next VOP or GOV.
         size_t k = j + 4;
-        while (k + 3 < s.size() &&
-               !(s[k] == 0 && s[k + 1] == 0 && s[k + 2] == 1 && (s[k + 3] == 0xB6 || s[k + 3] == 0xB3)))
+        while (k + 3 < s.size() && !(s[k] == 0 && s[k + 1] == 0 && s[k + 2] == 1 &&
+                                     (s[k + 3] == 0xB6 || s[k + 3] == 0xB3)))
             ++k;
         if (k + 3 >= s.size()) break;
         i = k;

@@ -11,7 +11,7 @@ namespace vdec_test {
 
 // Writes bits most significant first.
 class BitWriter {
-public:
+  public:
     void put(uint32_t value, int bits);
     void putStartCode(uint32_t code) { put(code, 32); }
     // MPEG-4 stuffing: a 0 and then ones up to the byte boundary (a whole byte if aligned).
@@ -22,7 +22,7 @@ public:
     size_t bitCount() const { return bitCount_; }
     const std::vector<uint8_t>& bytes() const { return bytes_; }
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     size_t bitCount_ = 0;
 };
@@ -73,13 +73,13 @@ void writeSkippedPVop(BitWriter* w, const VolFields& vol);
 // Points the decoder's bit reader at bytes in memory for as long as it lives, for calling
 // the header, macroblock and block readers directly.
 class MemoryStream {
-public:
+  public:
     explicit MemoryStream(const std::vector<uint8_t>& bytes);
     ~MemoryStream();
     MemoryStream(const MemoryStream&) = delete;
     MemoryStream& operator=(const MemoryStream&) = delete;
 
-private:
+  private:
     std::vector<uint8_t> bytes_;
     FILE* file_;
 };
@@ -87,7 +87,7 @@ private:
 // Result of running the decoder on a stream in memory.
 struct DecodeResult {
     int success = 0;
-    std::string output;            // what the decoder printed on standard output
+    std::string output;             // what the decoder printed on standard output
     std::vector<uint8_t> pictures;  // the decoded-pictures file ("" when not created)
     bool picturesFileCreated = false;
     bool streamFileLeft = false;  // the elementary-stream file still exists afterwards
@@ -103,7 +103,9 @@ DecodeResult decodeStream(const std::vector<uint8_t>& stream, const std::string&
 std::string uniqueBaseName();
 
 // Bytes of one frame of a picture size.
-inline size_t frameBytes(int w, int h) { return size_t(w) * h + 2 * size_t(w / 2) * (h / 2); }
+inline size_t frameBytes(int w, int h) {
+    return size_t(w) * h + 2 * size_t(w / 2) * (h / 2);
+}
 
 // Inverts bit `bit` (0 = most significant bit of byte 0).
 void flipBit(std::vector<uint8_t>* bytes, size_t bit);

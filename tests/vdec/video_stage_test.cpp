@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "pipeline/context.h"
 #include "pipeline/job_driver.h"
 #include "pipeline/job_files.h"
@@ -19,6 +21,11 @@ struct StageCase {
     bool validStream;
     bool aac;
 };
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const StageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VideoStageTest : public ::testing::TestWithParam<StageCase> {};
 

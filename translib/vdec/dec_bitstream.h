@@ -13,7 +13,7 @@
 #include <cstring>
 
 class CInBitStream {
-public:
+  public:
     static constexpr int kHalfBytes = 16384;
     static constexpr int kInputBytes = 2 * kHalfBytes;
     static constexpr int kStagingBytes = 512;
@@ -79,11 +79,9 @@ public:
     bool pastEnd() const { return m_eof && bitPosition() >= (m_fileBytes + 4) * 8; }
 
     // True when at least n bits from the current position are the file's own bytes.
-    bool hasFileBits(uint64_t n) const {
-        return !m_eof || bitPosition() + n <= m_fileBytes * 8;
-    }
+    bool hasFileBits(uint64_t n) const { return !m_eof || bitPosition() + n <= m_fileBytes * 8; }
 
-private:
+  private:
     uint32_t loadWord() {
         if (m_stagePos == kStagingBytes) refillStaging();
         const uint8_t* p = m_staging + m_stagePos;

@@ -18,7 +18,9 @@ constexpr int32_t kCoefMax = 2047;
 // DC value of a neighbour that cannot serve for prediction: 2^(bits + 2).
 constexpr int32_t kMissingDc = 1024;
 
-inline int32_t saturate(int32_t v) { return std::clamp(v, kCoefMin, kCoefMax); }
+inline int32_t saturate(int32_t v) {
+    return std::clamp(v, kCoefMin, kCoefMax);
+}
 
 // Reads a table code: fills last, run and |level|; returns the entry kind.
 inline uint8_t readTableCode(const vlc::TcoefEntry* table, CoefficientEvent* ev) {
@@ -53,8 +55,7 @@ CoefficientEvent readH263Escape() {
 
 // Escape of MPEG-4 pictures, types 1 to 3.
 CoefficientEvent readMpeg4Escape(bool intraTable) {
-    const vlc::TcoefEntry* table =
-        intraTable ? vlc::kTcoefIntraTable.e : vlc::kTcoefInterTable.e;
+    const vlc::TcoefEntry* table = intraTable ? vlc::kTcoefIntraTable.e : vlc::kTcoefInterTable.e;
     CoefficientEvent ev;
     if (g_bits.getBit() == 0) {  // type 1: level offset
         if (readTableCode(table, &ev) != vlc::kTcoefCode) return invalidCode();
@@ -75,7 +76,9 @@ CoefficientEvent readMpeg4Escape(bool intraTable) {
     return ev;
 }
 
-inline int dcScalerIndexOk(int qp) { return std::clamp(qp, 1, 31); }
+inline int dcScalerIndexOk(int qp) {
+    return std::clamp(qp, 1, 31);
+}
 
 // The prediction stores of a neighbour macroblock's block, or none.
 inline const PredictionStore* blockOf(const PredictionStore* six, int b) {
@@ -85,8 +88,7 @@ inline const PredictionStore* blockOf(const PredictionStore* six, int b) {
 }  // namespace
 
 CoefficientEvent readCoefficientEvent(bool intraTable) {
-    const vlc::TcoefEntry* table =
-        intraTable ? vlc::kTcoefIntraTable.e : vlc::kTcoefInterTable.e;
+    const vlc::TcoefEntry* table = intraTable ? vlc::kTcoefIntraTable.e : vlc::kTcoefInterTable.e;
     CoefficientEvent ev;
     uint8_t kind = readTableCode(table, &ev);
     if (kind == vlc::kTcoefCode) {

@@ -25,7 +25,9 @@ int lumaDcScaler(int qp);
 int chromaDcScaler(int qp);
 
 // Rounded division with halves away from zero (d > 0).
-inline int32_t roundedDivide(int32_t a, int32_t d) { return (a >= 0 ? a + d / 2 : a - d / 2) / d; }
+inline int32_t roundedDivide(int32_t a, int32_t d) {
+    return (a >= 0 ? a + d / 2 : a - d / 2) / d;
+}
 
 // Inverse quantisation of one AC coefficient.
 int32_t dequantH263(int32_t level, int qp);

@@ -16,8 +16,8 @@ struct SourceFormat {
     int width, height, mbsInGob, gobsInPicture;
 };
 constexpr SourceFormat kSourceFormats[6] = {
-    {0, 0, 0, 0},         {128, 96, 8, 6},      {176, 144, 11, 9},
-    {352, 288, 22, 18},   {704, 576, 88, 18},   {1408, 1152, 352, 18},
+    {0, 0, 0, 0},       {128, 96, 8, 6},    {176, 144, 11, 9},
+    {352, 288, 22, 18}, {704, 576, 88, 18}, {1408, 1152, 352, 18},
 };
 
 // Fails the job with a message (none when `message` is null).
@@ -52,9 +52,9 @@ void skipVisualObjectSequenceHeader() {
 void skipVisualObjectHeader() {
     if (g_bits.showBits(32) == kVisualObjectStartCode) {
         g_bits.flushBits(32);
-        if (g_bits.getBit()) {     // is_visual_object_identifier
-            g_bits.flushBits(4);   // visual_object_verid
-            g_bits.flushBits(3);   // visual_object_priority
+        if (g_bits.getBit()) {    // is_visual_object_identifier
+            g_bits.flushBits(4);  // visual_object_verid
+            g_bits.flushBits(3);  // visual_object_priority
         }
         uint32_t type = g_bits.getBits(4);
         if (type == 1 || type == 2) {   // video, still texture
@@ -106,9 +106,9 @@ bool decodeVolHeader(VolMode* vol) {
     if (g_bits.getBits(28) != 0x12) return refuse("Bitstream does not start with VOL_START_CODE\n");
     vol->bShortHeader = 0;
 
-    g_bits.flushBits(4);  // video_object_layer_id
-    g_bits.flushBits(1);  // random_accessible_vol
-    g_bits.flushBits(8);  // video_object_type_indication
+    g_bits.flushBits(4);    // video_object_layer_id
+    g_bits.flushBits(1);    // random_accessible_vol
+    g_bits.flushBits(8);    // video_object_type_indication
     if (g_bits.getBit()) {  // is_object_layer_identifier
         vol->iVerId = int32_t(g_bits.getBits(4));
         g_bits.flushBits(3);  // video_object_layer_priority
@@ -119,10 +119,10 @@ bool decodeVolHeader(VolMode* vol) {
         g_bits.flushBits(8);
         g_bits.flushBits(8);
     }
-    if (g_bits.getBit()) {    // vol_control_parameters
-        g_bits.flushBits(2);  // chroma_format
-        g_bits.flushBits(1);  // low_delay
-        if (g_bits.getBit()) {  // vbv_parameters
+    if (g_bits.getBit()) {                      // vol_control_parameters
+        g_bits.flushBits(2);                    // chroma_format
+        g_bits.flushBits(1);                    // low_delay
+        if (g_bits.getBit()) {                  // vbv_parameters
             g_bits.flushBits(15 + 1 + 15 + 1);  // bit rate halves and markers
             g_bits.flushBits(15 + 1 + 3);       // vbv buffer size
             g_bits.flushBits(11 + 1 + 15 + 1);  // vbv occupancy

@@ -18,11 +18,15 @@ constexpr int32_t kInvSqrt2 = 181;
 
 // 181 x (a +- b), rounded and shifted by 8. The sum can leave 32 bits for extreme inputs of
 // a corrupt stream, so it is formed in 64 bits; valid data never gets there.
-inline int32_t rotate181(int64_t sum) { return int32_t((kInvSqrt2 * sum + 128) >> 8); }
+inline int32_t rotate181(int64_t sum) {
+    return int32_t((kInvSqrt2 * sum + 128) >> 8);
+}
 
 // The row pass keeps its results in 16 bits, as the reference transform stores them; real
 // data always fits, and a corrupt stream cannot push the column pass out of 32 bits.
-inline int32_t keep16(int32_t v) { return int16_t(uint16_t(uint32_t(v))); }
+inline int32_t keep16(int32_t v) {
+    return int16_t(uint16_t(uint32_t(v)));
+}
 
 void idctRow(int32_t* blk) {
     int32_t x1 = blk[4] * 2048, x2 = blk[6], x3 = blk[2], x4 = blk[1], x5 = blk[7], x6 = blk[5],
@@ -112,7 +116,9 @@ void idctColumn(int32_t* blk) {
     blk[8 * 7] = (x7 - x1) >> 14;
 }
 
-inline uint8_t clip255(int32_t v) { return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v); }
+inline uint8_t clip255(int32_t v) {
+    return uint8_t(v < 0 ? 0 : v > 255 ? 255 : v);
+}
 
 void putBlockPlain(const int32_t* block, uint8_t* dst, int stride) {
     for (int y = 0; y < 8; ++y, dst += stride, block += 8)
@@ -132,11 +138,18 @@ void interpolatePlain(uint8_t* dst, int dstStride, const uint8_t* src, int srcSt
         for (int x = 0; x < S; ++x) {
             int a = src[x];
             switch (Mode) {
-                case kFull: dst[x] = uint8_t(a); break;
-                case kHalfX: dst[x] = uint8_t((a + src[x + 1] + 1 - rounding) >> 1); break;
-                case kHalfY: dst[x] = uint8_t((a + below[x] + 1 - rounding) >> 1); break;
+                case kFull:
+                    dst[x] = uint8_t(a);
+                    break;
+                case kHalfX:
+                    dst[x] = uint8_t((a + src[x + 1] + 1 - rounding) >> 1);
+                    break;
+                case kHalfY:
+                    dst[x] = uint8_t((a + below[x] + 1 - rounding) >> 1);
+                    break;
                 default:
-                    dst[x] = uint8_t((a + src[x + 1] + below[x] + below[x + 1] + 2 - rounding) >> 2);
+                    dst[x] =
+                        uint8_t((a + src[x + 1] + below[x] + below[x + 1] + 2 - rounding) >> 2);
                     break;
             }
         }

@@ -112,7 +112,8 @@ void decodeIntraMacroblock(MacroblockMode* mb, int col, int row) {
     auto usable = [segment](const MacroblockMode& n) {
         return isIntraMode(n.dctMd) && n.iSegment == segment;
     };
-    mb->pLeftStore = col > 0 && usable(g_dec.mbCurr[col - 1]) ? g_dec.g_rgpmbmCurr[col - 1] : nullptr;
+    mb->pLeftStore =
+        col > 0 && usable(g_dec.mbCurr[col - 1]) ? g_dec.g_rgpmbmCurr[col - 1] : nullptr;
     mb->pAboveStore = row > 0 && usable(g_dec.mbAbove[col]) ? g_dec.g_rgpmbmAbove[col] : nullptr;
     mb->pAboveLeftStore = col > 0 && row > 0 && usable(g_dec.mbAbove[col - 1])
                               ? g_dec.g_rgpmbmAbove[col - 1]
@@ -120,8 +121,8 @@ void decodeIntraMacroblock(MacroblockMode* mb, int col, int row) {
     PredictionStore* stores = g_dec.g_rgpmbmCurr[col];
     for (int b = 0; b < 6; ++b) {
         choosePredictionDirection(mb, col, b);
-        decodeIntraBlock(mb, &stores[b], b < 4 ? lumaScaler : chromaScaler, dst[b],
-                         b < 4 ? ls : cs, b);
+        decodeIntraBlock(mb, &stores[b], b < 4 ? lumaScaler : chromaScaler, dst[b], b < 4 ? ls : cs,
+                         b);
     }
 }
 
@@ -130,7 +131,11 @@ void decodeInterMacroblock(const MacroblockMode* mb, int col, int row) {
     const FrameStore& cur = g_dec.current;
     const int ls = g_dec.lumaStride, cs = g_dec.chromaStride;
     uint8_t* y = cur.y + 16 * row * ls + 16 * col;
-    uint8_t* dst[6] = {y, y + 8, y + 8 * ls, y + 8 * ls + 8, cur.u + 8 * row * cs + 8 * col,
+    uint8_t* dst[6] = {y,
+                       y + 8,
+                       y + 8 * ls,
+                       y + 8 * ls + 8,
+                       cur.u + 8 * row * cs + 8 * col,
                        cur.v + 8 * row * cs + 8 * col};
     const vdec::DecoderKernels& k = vdec::decoderKernels();
     alignas(16) int32_t residual[64];
@@ -226,7 +231,8 @@ void decodePicture() {
             std::swap(g_dec.g_rgpmbmCurr, g_dec.g_rgpmbmAbove);
         }
         ++g_vopmd->iGobNumber;
-        if (g_bits.showBits(17) != kGobResyncMarker && g_bits.showBitsAligned(17) == kGobResyncMarker)
+        if (g_bits.showBits(17) != kGobResyncMarker &&
+            g_bits.showBitsAligned(17) == kGobResyncMarker)
             g_bits.byteAlign();
     }
     if (predicted) std::printf("%d MB skipped\n", skipped);

@@ -16,7 +16,12 @@ enum : int32_t {
 };
 
 // video_object_layer_shape values.
-enum : int32_t { kShapeRectangular = 0, kShapeBinary = 1, kShapeBinaryOnly = 2, kShapeGrayscale = 3 };
+enum : int32_t {
+    kShapeRectangular = 0,
+    kShapeBinary = 1,
+    kShapeBinaryOnly = 2,
+    kShapeGrayscale = 3
+};
 
 // Sequence-wide parameters of the stream.
 struct VolMode {
@@ -83,4 +88,6 @@ struct MacroblockMode {
     int32_t iSegment = 0;  // GOB / video packet segment number
 };
 
-inline bool isIntraMode(int32_t dctMd) { return dctMd == INTRA || dctMd == INTRAQ; }
+inline bool isIntraMode(int32_t dctMd) {
+    return dctMd == INTRA || dctMd == INTRAQ;
+}

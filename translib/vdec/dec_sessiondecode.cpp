@@ -18,7 +18,9 @@ constexpr size_t kPoolAlignment = 16;
 // Value of the samples of a frame before anything is decoded into it.
 constexpr uint8_t kMidGrey = 128;
 
-size_t alignUp(size_t n) { return (n + kPoolAlignment - 1) & ~(kPoolAlignment - 1); }
+size_t alignUp(size_t n) {
+    return (n + kPoolAlignment - 1) & ~(kPoolAlignment - 1);
+}
 
 struct Layout {
     int columns, rows, codedWidth, codedHeight, lumaStride, paddedHeight;

@@ -56,8 +56,7 @@ struct Table {
 namespace detail {
 
 template <typename Entry, int N>
-constexpr void fillCode(Table<N, Entry>& t, int peekBits, uint32_t code, int length,
-                        Entry value) {
+constexpr void fillCode(Table<N, Entry>& t, int peekBits, uint32_t code, int length, Entry value) {
     uint32_t first = code << (peekBits - length);
     uint32_t count = 1u << (peekBits - length);
     for (uint32_t i = 0; i < count; ++i) t.e[first + i] = value;
@@ -66,7 +65,8 @@ constexpr void fillCode(Table<N, Entry>& t, int peekBits, uint32_t code, int len
 constexpr Table<512, McbpcEntry> makeMcbpcIntra() {
     Table<512, McbpcEntry> t{};
     for (const auto& c : tables::kMcbpcIntra)
-        fillCode(t, kMcbpcBits, c.code.bits, c.code.length, McbpcEntry{c.mbType, c.cbpc, c.code.length});
+        fillCode(t, kMcbpcBits, c.code.bits, c.code.length,
+                 McbpcEntry{c.mbType, c.cbpc, c.code.length});
     fillCode(t, kMcbpcBits, tables::kMcbpcIntraStuffing.bits, tables::kMcbpcIntraStuffing.length,
              McbpcEntry{7, 0, tables::kMcbpcIntraStuffing.length});
     return t;
@@ -75,7 +75,8 @@ constexpr Table<512, McbpcEntry> makeMcbpcIntra() {
 constexpr Table<512, McbpcEntry> makeMcbpcInter() {
     Table<512, McbpcEntry> t{};
     for (const auto& c : tables::kMcbpcInter)
-        fillCode(t, kMcbpcBits, c.code.bits, c.code.length, McbpcEntry{c.mbType, c.cbpc, c.code.length});
+        fillCode(t, kMcbpcBits, c.code.bits, c.code.length,
+                 McbpcEntry{c.mbType, c.cbpc, c.code.length});
     fillCode(t, kMcbpcBits, tables::kMcbpcInterStuffing.bits, tables::kMcbpcInterStuffing.length,
              McbpcEntry{7, 0, tables::kMcbpcInterStuffing.length});
     return t;
@@ -124,7 +125,8 @@ inline constexpr Table<512, McbpcEntry> kMcbpcIntraTable = detail::makeMcbpcIntr
 inline constexpr Table<512, McbpcEntry> kMcbpcInterTable = detail::makeMcbpcInter();
 inline constexpr Table<64, CbpyEntry> kCbpyTable = detail::makeCbpy();
 inline constexpr Table<4096, MvdEntry> kMvdTable = detail::makeMvd();
-inline constexpr auto kDcSizeLumaTable = detail::makeDcSize<kDcSizeLumaBits>(tables::kDcSizeLuma, 0);
+inline constexpr auto kDcSizeLumaTable =
+    detail::makeDcSize<kDcSizeLumaBits>(tables::kDcSizeLuma, 0);
 inline constexpr auto kDcSizeChromaTable =
     detail::makeDcSize<kDcSizeChromaBits>(tables::kDcSizeChroma, 3);
 inline constexpr Table<4096, TcoefEntry> kTcoefIntraTable = detail::makeTcoef(tables::kTcoefIntra);
@@ -138,7 +140,8 @@ inline int lmax(bool intra, int last, int run) {
 }
 
 inline int rmax(bool intra, int last, int level) {
-    if (intra) return last ? tables::kRmaxIntraLast1[level - 1] : tables::kRmaxIntraLast0[level - 1];
+    if (intra)
+        return last ? tables::kRmaxIntraLast1[level - 1] : tables::kRmaxIntraLast0[level - 1];
     return last ? tables::kRmaxInterLast1[level - 1] : tables::kRmaxInterLast0[level - 1];
 }
 
