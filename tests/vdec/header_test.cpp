@@ -121,7 +121,8 @@ const VolCase kVolCases[] = {
      false, "Using quarter pel.\nquarter pel is not supported!\n", false},
     {"complexity_estimation", [](VolFields* v) { v->complexityEstimationDisable = 0; }, false,
      "complexity estimation is not supported!\n", false},
-    {"resync_markers", [](VolFields* v) { v->resyncMarkerDisable = 0; }, false, "", false},
+    {"resync_markers", [](VolFields* v) { v->resyncMarkerDisable = 0; }, true,
+     "using resync marker.\n", false},
     {"data_partitioned", [](VolFields* v) { v->dataPartitioned = 1; }, false,
      "Using data partition.\n", true},
     {"reversible_vlc",
@@ -149,14 +150,6 @@ const VolCase kVolCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, VolHeaderTest, ::testing::ValuesIn(kVolCases),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(VolHeaderTest, RefusedWithoutResyncMessage) {
-    VolFields vol;
-    vol.resyncMarkerDisable = 0;
-    DecodeResult r = decodeStream(oneFrameStream(vol), uniqueBaseName());
-    EXPECT_EQ(r.success, 0);
-    EXPECT_FALSE(contains(r.output, "resync marker")) << r.output;
-}
 
 TEST(TimeIncrementTest, BitsFollowTheResolution) {
     const struct {
@@ -364,10 +357,26 @@ const VopCase kVopCases[] = {
      },
      0, 1, "vop_fcode_forward 0 is not legal!\n"},
     {"end_code", [](BitWriter* w, const VolFields&) { w->putStartCode(0x000001B1); }, 1, 1, ""},
-    {"repeated_vol_ends_decoding",
+    {"repeated_stream_headers_are_read",
      [](BitWriter* w, const VolFields& v) {
+         vdec_test::writeSequenceHeaders(w, v);
+         w->putStartCode(0x000001B2);
+         w->put(0x41424344, 32);
+         vdec_test::writeFlatIntraVop(w, v);
+     },
+     1, 2, ""},
+    {"repeated_vol_of_another_layer",
+     [](BitWriter* w, const VolFields& v) {
+         VolFields other = v;
+         other.quantType = 1;
          w->putStartCode(0x00000100);
-         vdec_test::writeVolHeader(w, v);
+         vdec_test::writeVolHeader(w, other);
+         vdec_test::writeFlatIntraVop(w, other);
+     },
+     0, 1, "a repeated VOL header changes the video object layer, not supported!\n"},
+    {"other_start_code_ends_decoding",
+     [](BitWriter* w, const VolFields& v) {
+         w->putStartCode(0x000001B4);
          vdec_test::writeFlatIntraVop(w, v);
      },
      1, 1, ""},

@@ -28,10 +28,9 @@ void PrintTo(const Fixture& c, std::ostream* os) {
 }
 
 const Fixture kFixtures[] = {
-    {"xvid_qcif_4mv.m4v", 176, 144},
-    {"xvid_160x120_mpegquant.m4v", 160, 120},
-    {"h263_sqcif_gobs.h263", 128, 96},
-    {"h263_qcif.h263", 176, 144},
+    {"xvid_qcif_4mv.m4v", 176, 144},   {"xvid_160x120_mpegquant.m4v", 160, 120},
+    {"h263_sqcif_gobs.h263", 128, 96}, {"h263_qcif.h263", 176, 144},
+    {"mpeg4_packets.m4v", 176, 144},
 };
 
 // Whatever the outcome, the decoded-pictures file holds whole frames of the stream's size.
@@ -101,6 +100,7 @@ TEST(RandomDataTest, AfterValidHeaders) {
         const int kind = round % 4;
         if (kind < 3) {
             vol.quantType = kind == 1;
+            vol.resyncMarkerDisable = round % 8 < 4;
             vol.width = kind == 2 ? 128 : 176;
             vol.height = kind == 2 ? 96 : 144;
             vdec_test::writeSequenceHeaders(&w, vol);

@@ -33,6 +33,24 @@ void deleteInputFile() {
     platform::removeFile(videoEsFilePath());
 }
 
+// Short header: true when a picture starts here. After a damaged picture the reader may
+// stand anywhere, so the next picture start code is searched at the byte boundaries that
+// follow; the end-of-sequence marker, another start code or the end of the data end the
+// search.
+bool findPictureStartCode() {
+    for (;;) {
+        const uint32_t next = g_bits.showBits(22);
+        if (next == kShortVideoStartMarker) return true;
+        if (next == kShortVideoEndMarker || g_bits.showBits(24) == kStartCodePrefix ||
+            g_bits.pastEnd())
+            return false;
+        if (g_bits.bitsToByteBoundary() != 0)
+            g_bits.byteAlign();
+        else
+            g_bits.flushBits(8);
+    }
+}
+
 }  // namespace
 
 void skipUserData() {
@@ -195,8 +213,10 @@ bool decodeVolHeader(VolMode* vol) {
     std::printf("complexity estimation disable.\n");
 
     vol->bResyncMarkerDisable = int32_t(g_bits.getBit());
-    if (!vol->bResyncMarkerDisable) return refuse(nullptr);
-    std::printf("not using resync marker.\n");
+    if (vol->bResyncMarkerDisable)
+        std::printf("not using resync marker.\n");
+    else
+        std::printf("using resync marker.\n");
 
     vol->bDataPartitioned = int32_t(g_bits.getBit());
     if (vol->bDataPartitioned) {
@@ -219,12 +239,75 @@ bool decodeVolHeader(VolMode* vol) {
     vol->bScalability = int32_t(g_bits.getBit());
     if (vol->bScalability) return refuse("scalability is not supported!\n");
 
-    g_context.sourceWidth = vol->iWidth;
-    g_context.sourceHeight = vol->iHeight;
-
     g_bits.nextStartCode();
     skipUserData();
     return true;
+}
+
+bool sameLayer(const VolMode& a, const VolMode& b) {
+    if (a.iWidth != b.iWidth || a.iHeight != b.iHeight || a.iShape != b.iShape ||
+        a.iClockRate != b.iClockRate || a.iQuantType != b.iQuantType ||
+        a.bResyncMarkerDisable != b.bResyncMarkerDisable)
+        return false;
+    if (a.iQuantType == 1 && (std::memcmp(a.rgbIntraMatrix, b.rgbIntraMatrix, 64) != 0 ||
+                              std::memcmp(a.rgbInterMatrix, b.rgbInterMatrix, 64) != 0))
+        return false;
+    return true;
+}
+
+bool decodeRepeatedVolHeader() {
+    VolMode repeated;
+    if (!decodeVolHeader(&repeated)) return false;
+    if (!sameLayer(*g_volmd, repeated))
+        return refuse("a repeated VOL header changes the video object layer, not supported!\n");
+    return true;
+}
+
+int macroblockNumberBits(int macroblocks) {
+    return timeIncrementBits(macroblocks);
+}
+
+bool resyncMarkerAhead(int markerBits) {
+    int n = g_bits.bitsToByteBoundary();
+    const uint32_t marker = 1;
+    if (n == 0) {
+        // Aligned: the stuffing byte 0111 1111 in front of the marker, or the marker itself.
+        if (g_bits.showBits(markerBits) == marker) return true;
+        n = 8;
+    }
+    const uint32_t ahead = g_bits.showBits(n + markerBits);
+    const uint32_t stuffing = ahead >> markerBits;
+    return stuffing == (1u << (n - 1)) - 1 && (ahead & ((1u << markerBits) - 1)) == marker;
+}
+
+void consumeResyncMarker(int markerBits) {
+    if (g_bits.bitsToByteBoundary() != 0 || g_bits.showBits(markerBits) != 1)
+        g_bits.nextStartCode();
+    g_bits.flushBits(markerBits);
+}
+
+int decodeVideoPacketHeader(int macroblocks, bool strict) {
+    VopMode* vop = g_vopmd;
+    const int mbNumber = int(g_bits.getBits(macroblockNumberBits(macroblocks)));
+    vop->iQuantizer = int32_t(g_bits.getBits(g_volmd->iQuantPrecision));
+    if (g_bits.getBit()) {  // header_extension_code: the VOP's fields repeated
+        int moduloTimeBase = 0;
+        while (g_bits.getBit() == 1 && !g_bits.pastEnd()) ++moduloTimeBase;
+        uint32_t markers = g_bits.getBit();
+        const int timeIncrement = int(g_bits.getBits(g_volmd->iTimeIncrBits));
+        markers &= g_bits.getBit();
+        const int codingType = int(g_bits.getBits(2));
+        const int intraDcThr = int(g_bits.getBits(3));
+        const int fcode = codingType != 0 ? int(g_bits.getBits(3)) : vop->iFCode;
+        if (moduloTimeBase != vop->iModuloTimeBase || markers != 1 ||
+            timeIncrement != vop->iTimeIncrement || codingType != vop->iCodingType ||
+            intraDcThr != vop->iIntraDcThr || fcode != vop->iFCode) {
+            if (!strict) return -1;
+            std::printf("video packet header does not match the VOP header!\n");
+            abortDecoding();
+        }
+    }
+    return mbNumber;
 }
 
 bool decodeGovHeader() {
@@ -271,7 +354,7 @@ bool decodeVopHeader() {
 void decodeShortHeaderPicture() {
     VopMode* vop = g_vopmd;
     VolMode* vol = g_volmd;
-    if (g_bits.showBits(22) != kShortVideoStartMarker) {
+    if (!findPictureStartCode()) {
         std::printf("end of sequence!\n");
         g_dec.bStop = 1;
         return;

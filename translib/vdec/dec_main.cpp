@@ -31,7 +31,10 @@ bool detectStreamKind() {
         std::printf("\nBitstream without short headers detected!\n");
         g_dec.bShortHeader = 0;
         g_bits.flushBits(32);
-        return decodeVolHeader(g_volmd);
+        if (!decodeVolHeader(g_volmd)) return false;
+        g_context.sourceWidth = g_volmd->iWidth;
+        g_context.sourceHeight = g_volmd->iHeight;
+        return true;
     }
     if (g_bits.showBits(22) == kShortVideoStartMarker) {
         std::printf("\nshort video header is detected!\n");

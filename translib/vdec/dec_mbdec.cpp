@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "vdec/dec_blockdec.h"
@@ -146,6 +147,119 @@ void decodeInterMacroblock(const MacroblockMode* mb, int col, int row) {
     }
 }
 
+void decodeMacroblock(MacroblockMode* mb, int col, int row, bool predicted, int* skipped) {
+    const int mbNumber = row * g_dec.mbColumns + col;
+    if (!predicted) {
+        readIntraMacroblockHeader(mb, mbNumber);
+        decodeIntraMacroblock(mb, col, row);
+        if (g_dec.bError) std::printf("error!\n");
+        return;
+    }
+    readInterMacroblockHeader(mb, mbNumber);
+    decodeMotionVectors(mb, col, row);
+    if (isIntraMode(mb->dctMd)) {
+        decodeIntraMacroblock(mb, col, row);
+    } else if (mb->bNotCoded) {
+        ++*skipped;
+        copyReferenceMacroblock(col, row);
+    } else {
+        decodeInterMacroblock(mb, col, row);
+    }
+}
+
+// Value of the samples of a macroblock an I-VOP has no data for.
+constexpr uint8_t kMidGrey = 128;
+
+// A macroblock without usable data: the co-located reference area in P-VOPs, mid-grey in
+// I-VOPs. It offers no vector and no intra prediction to its neighbours.
+void concealMacroblock(MacroblockMode* mb, int col, int row, bool predicted) {
+    mb->dctMd = INTER;
+    mb->bNotCoded = 1;
+    mb->iSegment = -1;
+    for (MotionVector& v : g_mvRow[col]) v = MotionVector{};
+    if (predicted) {
+        copyReferenceMacroblock(col, row);
+        return;
+    }
+    const int ls = g_dec.lumaStride, cs = g_dec.chromaStride;
+    uint8_t* y = g_dec.current.y + 16 * row * ls + 16 * col;
+    for (int i = 0; i < 16; ++i) std::memset(y + i * ls, kMidGrey, 16);
+    const int offset = 8 * row * cs + 8 * col;
+    for (int i = 0; i < 8; ++i) {
+        std::memset(g_dec.current.u + offset + i * cs, kMidGrey, 8);
+        std::memset(g_dec.current.v + offset + i * cs, kMidGrey, 8);
+    }
+}
+
+// The video packets of an MPEG-4 VOP with resync markers. Each packet starts a new segment,
+// so no prediction crosses a packet boundary; macroblocks a packet header jumps over, and
+// the rest of a packet after a bit-stream error, are concealed.
+class VideoPackets {
+  public:
+    VideoPackets(bool predicted, int macroblocks)
+        : m_active(!g_dec.bShortHeader && !g_volmd->bResyncMarkerDisable),
+          m_markerBits(predicted ? 16 + g_vopmd->iFCode : 17),
+          m_macroblocks(macroblocks) {}
+
+    bool active() const { return m_active; }
+    bool conceals(int mbNumber) const { return m_concealRest || mbNumber < m_concealUntil; }
+
+    // Before macroblock mbNumber (not the first): starts a packet when a resync marker
+    // comes next; after an error, searches for the next packet.
+    void beforeMacroblock(int mbNumber, int* segment) {
+        if (conceals(mbNumber)) return;
+        if (g_dec.bError) {
+            recover(mbNumber, segment);
+            return;
+        }
+        if (!resyncMarkerAhead(m_markerBits)) return;
+        consumeResyncMarker(m_markerBits);
+        const int first = decodeVideoPacketHeader(m_macroblocks, true);
+        if (first < mbNumber || first >= m_macroblocks) {
+            std::printf("video packet starts at macroblock %d, expected %d to %d!\n", first,
+                        mbNumber, m_macroblocks - 1);
+            abortDecoding();
+        }
+        startPacket(first, segment);
+    }
+
+  private:
+    void startPacket(int first, int* segment) {
+        m_concealUntil = first;
+        ++*segment;
+    }
+
+    // Searches the byte-aligned positions after an error for the resync marker of a packet
+    // ahead; a start code or the end of the data ends the VOP's macroblocks.
+    void recover(int mbNumber, int* segment) {
+        for (;;) {
+            g_bits.byteAlign();
+            if (g_bits.showBits(24) == kStartCodePrefix || g_bits.pastEnd()) {
+                m_concealRest = true;
+                return;
+            }
+            if (g_bits.showBits(m_markerBits) != 1) {
+                g_bits.flushBits(8);
+                continue;
+            }
+            g_bits.flushBits(m_markerBits);
+            const int first = decodeVideoPacketHeader(m_macroblocks, false);
+            // A packet behind the macroblocks already decoded is passed over.
+            if (first >= mbNumber && first < m_macroblocks) {
+                g_dec.bError = 0;
+                startPacket(first, segment);
+                return;
+            }
+        }
+    }
+
+    bool m_active;
+    int m_markerBits;
+    int m_macroblocks;
+    int m_concealUntil = 0;
+    bool m_concealRest = false;
+};
+
 }  // namespace
 
 int readMcbpcIntra(int* cbpc) {
@@ -200,6 +314,7 @@ void decodePicture() {
     g_dec.mbCurr = g_mbRows[0];
     g_dec.mbAbove = g_mbRows[1];
     int segment = 0;
+    VideoPackets packets(predicted, columns * g_dec.mbRows);
 
     for (int g = 0; g < gobs; ++g) {
         if (g_dec.bShortHeader) decodeGobHeader(&segment);
@@ -208,24 +323,16 @@ void decodePicture() {
         for (int row = firstRow; row < endRow; ++row) {
             for (int col = 0; col < columns; ++col) {
                 MacroblockMode* mb = &g_dec.mbCurr[col];
-                mb->iSegment = segment;
                 const int mbNumber = row * columns + col;
-                if (!predicted) {
-                    readIntraMacroblockHeader(mb, mbNumber);
-                    decodeIntraMacroblock(mb, col, row);
-                    if (g_dec.bError) std::printf("error!\n");
+                if (packets.active() && mbNumber > 0) packets.beforeMacroblock(mbNumber, &segment);
+                if (packets.conceals(mbNumber)) {
+                    concealMacroblock(mb, col, row, predicted);
                     continue;
                 }
-                readInterMacroblockHeader(mb, mbNumber);
-                decodeMotionVectors(mb, col, row);
-                if (isIntraMode(mb->dctMd)) {
-                    decodeIntraMacroblock(mb, col, row);
-                } else if (mb->bNotCoded) {
-                    ++skipped;
-                    copyReferenceMacroblock(col, row);
-                } else {
-                    decodeInterMacroblock(mb, col, row);
-                }
+                mb->iSegment = segment;
+                decodeMacroblock(mb, col, row, predicted, &skipped);
+                // Within a video packet an error spoils the rest of the packet only.
+                if (packets.active() && g_dec.bError) concealMacroblock(mb, col, row, predicted);
             }
             std::swap(g_dec.mbCurr, g_dec.mbAbove);
             std::swap(g_dec.g_rgpmbmCurr, g_dec.g_rgpmbmAbove);

@@ -62,6 +62,27 @@ bool findStartCode() {
     return true;
 }
 
+// A start code between VOPs other than a VOP or GOV: the stream headers some encoders repeat
+// in front of intra VOPs are read and skipped. Returns false when decoding ends here: any
+// other start code (bStop set, success unchanged) or a VOL header of a different layer.
+bool skipRepeatedHeader(uint32_t code) {
+    if (code == kVisualObjectSequenceStartCode) {
+        skipVisualObjectSequenceHeader();
+    } else if (code == kVisualObjectStartCode) {
+        skipVisualObjectHeader();
+    } else if (code == kUserDataStartCode) {
+        skipUserData();
+    } else if (code >= kVideoObjectStartCodeFirst && code <= kVideoObjectStartCodeLast) {
+        g_bits.flushBits(32);
+    } else if (code >= kVideoObjectLayerStartCodeFirst && code <= kVideoObjectLayerStartCodeLast) {
+        return decodeRepeatedVolHeader();
+    } else {
+        g_dec.bStop = 1;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 size_t poolBytesFor(int width, int height) {
@@ -132,9 +153,11 @@ void runFrameLoop() {
                 continue;
             }
             if (code != kVopStartCode) {
-                // Another header or start code: decoding ends with the frames written.
-                g_dec.bStop = 1;
-                break;
+                // Stream headers repeated between VOPs are read and skipped; a repeated VOL
+                // header must describe the same layer. Any other start code ends decoding
+                // with the frames written.
+                if (!skipRepeatedHeader(code)) break;
+                continue;
             }
         }
         std::printf("decoding %d frame\n", pictures);
@@ -162,11 +185,14 @@ void runFrameLoop() {
         if (g_dec.bFirstPicture && !createBuffers()) break;
 
         std::swap(g_dec.current, g_dec.reference);
+        // A bit-stream error of an earlier picture does not reach into this one: the
+        // picture's start code has resynchronised the reader.
+        g_dec.bError = 0;
         decodePicture();
         if (g_dec.bShortHeader)
             g_bits.byteAlign();
-        else
-            g_bits.nextStartCode();
+        else if (g_bits.bitsToByteBoundary() != 0 || g_bits.showBits(24) != kStartCodePrefix)
+            g_bits.nextStartCode();  // (a picture cut short may end right at a start code)
         writeFrame();
         ++pictures;
     }
