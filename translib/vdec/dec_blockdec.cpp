@@ -76,6 +76,30 @@ CoefficientEvent readMpeg4Escape(bool intraTable) {
     return ev;
 }
 
+// Reads the events of a block from scan position `position` up to the one marked last,
+// handing each (raster position, signed level) to `store`. An error, or a position past
+// 63 ("TOO MUCH COEFF !!"), sets g_dec.bError and ends the block with what was read.
+// Returns the number of events stored.
+template <typename Store>
+int readBlockEvents(bool intraTable, int position, const uint8_t* scan, Store store) {
+    int stored = 0;
+    CoefficientEvent ev;
+    do {
+        ev = readCoefficientEvent(intraTable);
+        position += ev.run;
+        if (g_dec.bError) break;
+        if (position >= 64) {
+            std::printf("TOO MUCH COEFF !!");
+            g_dec.bError = 1;
+            break;
+        }
+        store(scan[position], ev.level);
+        ++stored;
+        ++position;
+    } while (!ev.last);
+    return stored;
+}
+
 inline int dcScalerIndexOk(int qp) {
     return std::clamp(qp, 1, 31);
 }
@@ -267,19 +291,8 @@ void decodeIntraBlock(MacroblockMode* mb, PredictionStore* store, int dcScaler, 
         if (mb->bACPred)
             scan = mb->iPredDir == 1 ? tables::kScanAlternateVertical
                                      : tables::kScanAlternateHorizontal;
-        CoefficientEvent ev;
-        do {
-            ev = readCoefficientEvent(true);
-            position += ev.run;
-            if (g_dec.bError) break;
-            if (position >= 64) {
-                std::printf("TOO MUCH COEFF !!");
-                g_dec.bError = 1;
-                break;
-            }
-            levels[scan[position]] = ev.level;
-            ++position;
-        } while (!ev.last);
+        readBlockEvents(true, position, scan,
+                        [&](int raster, int32_t level) { levels[raster] = level; });
     }
     reconstructIntraCoefficients(mb, store, dcScaler, levels, coef);
     const vdec::DecoderKernels& k = vdec::decoderKernels();
@@ -298,20 +311,9 @@ void decodeShortHeaderIntraBlock(const MacroblockMode* mb, uint8_t* dst, int str
     if (dc == 255) dc = 128;
     coef[0] = dc * 8;
     if (mb->iCBP & (1 << (5 - b))) {
-        int position = 1;
-        CoefficientEvent ev;
-        do {
-            ev = readCoefficientEvent(false);
-            position += ev.run;
-            if (g_dec.bError) break;
-            if (position >= 64) {
-                std::printf("TOO MUCH COEFF !!");
-                g_dec.bError = 1;
-                break;
-            }
-            coef[tables::kScanZigzag[position]] = dequantH263(ev.level, mb->iQP);
-            ++position;
-        } while (!ev.last);
+        const int qp = mb->iQP;
+        readBlockEvents(false, 1, tables::kScanZigzag,
+                        [&](int raster, int32_t level) { coef[raster] = dequantH263(level, qp); });
     }
     const vdec::DecoderKernels& k = vdec::decoderKernels();
     k.idct(coef);
@@ -322,24 +324,11 @@ void decodeInterBlock(int32_t* residual, int qp) {
     std::memset(residual, 0, 64 * sizeof(int32_t));
     const VolMode* vol = g_volmd;
     const bool mpeg = vol->iQuantType == 1;
-    bool coded = false;
-    int position = 0;
-    CoefficientEvent ev;
-    do {
-        ev = readCoefficientEvent(false);
-        position += ev.run;
-        if (g_dec.bError) break;
-        if (position >= 64) {
-            std::printf("TOO MUCH COEFF !!");
-            g_dec.bError = 1;
-            break;
-        }
-        int raster = tables::kScanZigzag[position];
-        residual[raster] = mpeg ? dequantMpegInter(ev.level, qp, vol->rgbInterMatrix[raster])
-                                : dequantH263(ev.level, qp);
-        coded = true;
-        ++position;
-    } while (!ev.last);
-    if (mpeg && coded) mismatchControl(residual);
+    const int coded =
+        readBlockEvents(false, 0, tables::kScanZigzag, [&](int raster, int32_t level) {
+            residual[raster] = mpeg ? dequantMpegInter(level, qp, vol->rgbInterMatrix[raster])
+                                    : dequantH263(level, qp);
+        });
+    if (mpeg && coded > 0) mismatchControl(residual);
     vdec::decoderKernels().idct(residual);
 }

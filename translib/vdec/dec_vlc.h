@@ -2,6 +2,7 @@
 // Lookup tables for the decoder's variable-length codes, built at compile time from the
 // standard tables (tables/std_tables.h), and the inline readers that use them.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "tables/std_tables.h"
@@ -62,23 +63,14 @@ constexpr void fillCode(Table<N, Entry>& t, int peekBits, uint32_t code, int len
     for (uint32_t i = 0; i < count; ++i) t.e[first + i] = value;
 }
 
-constexpr Table<512, McbpcEntry> makeMcbpcIntra() {
+template <size_t N>
+constexpr Table<512, McbpcEntry> makeMcbpc(const tables::McbpcCode (&codes)[N],
+                                           const tables::Vlc& stuffing) {
     Table<512, McbpcEntry> t{};
-    for (const auto& c : tables::kMcbpcIntra)
+    for (const auto& c : codes)
         fillCode(t, kMcbpcBits, c.code.bits, c.code.length,
                  McbpcEntry{c.mbType, c.cbpc, c.code.length});
-    fillCode(t, kMcbpcBits, tables::kMcbpcIntraStuffing.bits, tables::kMcbpcIntraStuffing.length,
-             McbpcEntry{7, 0, tables::kMcbpcIntraStuffing.length});
-    return t;
-}
-
-constexpr Table<512, McbpcEntry> makeMcbpcInter() {
-    Table<512, McbpcEntry> t{};
-    for (const auto& c : tables::kMcbpcInter)
-        fillCode(t, kMcbpcBits, c.code.bits, c.code.length,
-                 McbpcEntry{c.mbType, c.cbpc, c.code.length});
-    fillCode(t, kMcbpcBits, tables::kMcbpcInterStuffing.bits, tables::kMcbpcInterStuffing.length,
-             McbpcEntry{7, 0, tables::kMcbpcInterStuffing.length});
+    fillCode(t, kMcbpcBits, stuffing.bits, stuffing.length, McbpcEntry{7, 0, stuffing.length});
     return t;
 }
 
@@ -121,8 +113,10 @@ constexpr Table<4096, TcoefEntry> makeTcoef(const tables::TcoefCode (&codes)[102
 
 }  // namespace detail
 
-inline constexpr Table<512, McbpcEntry> kMcbpcIntraTable = detail::makeMcbpcIntra();
-inline constexpr Table<512, McbpcEntry> kMcbpcInterTable = detail::makeMcbpcInter();
+inline constexpr Table<512, McbpcEntry> kMcbpcIntraTable =
+    detail::makeMcbpc(tables::kMcbpcIntra, tables::kMcbpcIntraStuffing);
+inline constexpr Table<512, McbpcEntry> kMcbpcInterTable =
+    detail::makeMcbpc(tables::kMcbpcInter, tables::kMcbpcInterStuffing);
 inline constexpr Table<64, CbpyEntry> kCbpyTable = detail::makeCbpy();
 inline constexpr Table<4096, MvdEntry> kMvdTable = detail::makeMvd();
 inline constexpr auto kDcSizeLumaTable =
