@@ -20,6 +20,7 @@
 namespace {
 
 using vdec_test::BitWriter;
+using vdec_test::contains;
 using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
 using vdec_test::frameBytes;
@@ -33,10 +34,6 @@ std::vector<uint8_t> oneFrameStream(const VolFields& vol) {
     vdec_test::writeSequenceHeaders(&w, vol);
     vdec_test::writeFlatIntraVop(&w, vol);
     return w.bytes();
-}
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
 }
 
 struct VolCase {

@@ -42,8 +42,7 @@ void expectWholeFrames(const DecodeResult& r, const std::string& what) {
 class DamagedStreamTest : public ::testing::TestWithParam<Fixture> {};
 
 TEST_P(DamagedStreamTest, TruncatedStreamsEndCleanly) {
-    const std::vector<uint8_t> whole =
-        testing_util::readFile(testing_util::fixturePath(std::string("vdec/") + GetParam().file));
+    const std::vector<uint8_t> whole = vdec_test::fixture(GetParam().file);
     ASSERT_FALSE(whole.empty());
     const size_t steps = 40;
     for (size_t i = 0; i <= steps; ++i) {
@@ -61,8 +60,7 @@ TEST_P(DamagedStreamTest, TruncatedStreamsEndCleanly) {
 }
 
 TEST_P(DamagedStreamTest, FlippedBitsEndCleanly) {
-    const std::vector<uint8_t> whole =
-        testing_util::readFile(testing_util::fixturePath(std::string("vdec/") + GetParam().file));
+    const std::vector<uint8_t> whole = vdec_test::fixture(GetParam().file);
     const unsigned seed = 20240611;
     std::mt19937 rng(seed);
     for (int round = 0; round < 60; ++round) {

@@ -12,18 +12,12 @@
 namespace {
 
 using vdec_test::BitWriter;
+using vdec_test::contains;
 using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
+using vdec_test::fixture;
 using vdec_test::frameBytes;
 using vdec_test::uniqueBaseName;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::vector<uint8_t> fixture(const char* name) {
-    return testing_util::readFile(testing_util::fixturePath(std::string("vdec/") + name));
-}
 
 // Bit offsets of picture header fields from the picture start code.
 constexpr size_t kMarkerBit = 30, kZeroBit = 31, kSplitScreen = 32, kDocumentCamera = 33,

@@ -186,6 +186,10 @@ DecodeResult decodeStream(const std::vector<uint8_t>& stream, const std::string&
     return r;
 }
 
+std::vector<uint8_t> fixture(const std::string& name) {
+    return testing_util::readFile(testing_util::fixturePath("vdec/" + name));
+}
+
 void flipBit(std::vector<uint8_t>* bytes, size_t bit) {
     (*bytes)[bit / 8] ^= uint8_t(0x80 >> (bit % 8));
 }

@@ -102,6 +102,14 @@ DecodeResult decodeStream(const std::vector<uint8_t>& stream, const std::string&
 // A base name unique to the running test case.
 std::string uniqueBaseName();
 
+// A committed fixture of the decoder suites (tests/fixtures/vdec/NAME).
+std::vector<uint8_t> fixture(const std::string& name);
+
+// Whether `text` contains `part`.
+inline bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
 // Bytes of one frame of a picture size.
 inline size_t frameBytes(int w, int h) {
     return size_t(w) * h + 2 * size_t(w / 2) * (h / 2);

@@ -17,19 +17,13 @@ using testing_util::readFile;
 using testing_util::shellQuote;
 using testing_util::TempDir;
 using vdec_test::BitWriter;
+using vdec_test::contains;
 using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
+using vdec_test::fixture;
 using vdec_test::frameBytes;
 using vdec_test::uniqueBaseName;
 using vdec_test::VolFields;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-std::vector<uint8_t> fixture(const char* name) {
-    return readFile(testing_util::fixturePath(std::string("vdec/") + name));
-}
 
 uint32_t bitsAt(const std::vector<uint8_t>& s, size_t bit, int n) {
     uint32_t v = 0;

@@ -41,9 +41,8 @@ TEST_P(VideoStageTest, RemovesTemporaryFiles) {
     g_context.output = std::fopen(g_context.outputPath.c_str(), "wb");
     ASSERT_NE(g_context.output, nullptr);
     testing_util::writeFile(g_context.pcmPath, {1, 2, 3, 4});
-    std::vector<uint8_t> stream =
-        c.validStream ? testing_util::readFile(testing_util::fixturePath("vdec/h263_qcif.h263"))
-                      : std::vector<uint8_t>{0x47, 0x11, 0x22, 0x33};
+    std::vector<uint8_t> stream = c.validStream ? vdec_test::fixture("h263_qcif.h263")
+                                                : std::vector<uint8_t>{0x47, 0x11, 0x22, 0x33};
     testing_util::writeFile(videoEsFilePath(), stream);
 
     const std::atomic<int32_t>* progress = nullptr;
