@@ -45,6 +45,16 @@ case "$mode" in
       -vf scale=176:144 -r 8 -c:v mpeg4 -b:v 100k -c:a adpcm_ima_wav -ar 16000 -ac 1 "$work/out.avi")
     report convert "$ours" "$theirs"
     ;;
+  decode)
+    # The same 176 x 144 MPEG-4 stream (1200 frames, an intra VOP every 250) decoded to raw
+    # YUV 4:2:0 pictures.
+    ff -f lavfi -i "testsrc2=size=176x144:rate=25" -frames:v 1200 -c:v libxvid -g 250 \
+       -q:v 4 -f m4v "$work/in.m4v"
+    ours=$(seconds "$cli" decode "$work/in.m4v" "$work/ours.yuv")
+    theirs=$(seconds ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 \
+             -i "$work/in.m4v" -f rawvideo -pix_fmt yuv420p "$work/theirs.yuv")
+    report decode "$ours" "$theirs"
+    ;;
   *)
     echo "usage: bench/compare-ffmpeg.sh MODE [BUILD_DIR]" >&2
     exit 2

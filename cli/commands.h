@@ -15,7 +15,11 @@ struct Subcommand {
     void (*printHelp)(FILE* out);
 };
 
+int runConvert(int argc, char** argv);
+void printConvertHelp(FILE* out);
 int runInspect(int argc, char** argv);
 void printInspectHelp(FILE* out);
 int runExtract(int argc, char** argv);
 void printExtractHelp(FILE* out);
+int runDecode(int argc, char** argv);
+void printDecodeHelp(FILE* out);
