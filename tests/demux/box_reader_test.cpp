@@ -185,6 +185,8 @@ std::vector<uint8_t> deepNesting() {
     return serialize({box("moov", {}, {mvhdBox(), b})});
 }
 
+void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+
 class HostileBoxTest : public ::testing::TestWithParam<HostileCase> {
   protected:
     void SetUp() override { mp4test::resetContext(); }

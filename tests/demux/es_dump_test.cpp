@@ -151,6 +151,8 @@ struct AacCase {
     uint32_t sourceRate;
 };
 
+void PrintTo(const AacCase& c, std::ostream* os) { *os << c.fixture; }
+
 class AacDumpTest : public EsDumpTest, public ::testing::WithParamInterface<AacCase> {};
 
 // Every AAC source comes out at 16 kHz: the PCM lasts as long as the frames do.

@@ -57,6 +57,8 @@ struct RunCase {
     bool asked;
 };
 
+void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+
 class JobRunnerTest : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(JobRunnerTest, StagesRunInOrderWhileTheyGoWell) {

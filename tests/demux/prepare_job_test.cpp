@@ -179,6 +179,8 @@ struct FailingCase {
     const char* message;  // printed on the way, or ""
 };
 
+void PrintTo(const FailingCase& c, std::ostream* os) { *os << c.name; }
+
 class FailingPrepareTest : public PrepareJobTest,
                            public ::testing::WithParamInterface<FailingCase> {};
 

@@ -168,6 +168,8 @@ const BrokenCase kBrokenCases[] = {
     {"entry_of_the_wrong_kind", [](TrackSpec& t) { t.entryType = "samr"; }, false},
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
+
 class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
   protected:
     void SetUp() override { mp4test::resetContext(); }

@@ -17,6 +17,8 @@ struct UsageCase {
     const char* message;
 };
 
+void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+
 class ConvertUsageTest : public ::testing::TestWithParam<UsageCase> {};
 
 TEST_P(ConvertUsageTest, RefusesWithTheMessage) {
@@ -85,7 +87,9 @@ testing_util::CommandResult onTerminal(const std::string& command, const std::st
 
 TEST(ConvertCliTest, ProgressBarOnATerminal) {
     testing_util::TempDir dir;
-    std::string source = e2e::copySource(dir, "demux/mp4v_amr.3gp");
+    // The five-second sample: long enough for the 20 ms polls to see both stages.
+    std::string source = e2e::writeSource(
+        dir, testing_util::readFile(std::string(KINOLITE_SOURCE_DIR) + "/samples/sample.3gp"), ".3gp");
     auto r = onTerminal(shellQuote(testing_util::cliPath()) + " convert -q -y -o " +
                         shellQuote(dir.path()) + " " + shellQuote(source));
     EXPECT_EQ(r.exitCode, 0) << r.output;

@@ -21,6 +21,8 @@ struct ConvertCase {
     int frameRate = 8;  // of the handset file
 };
 
+void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.fixture << " " << c.size; }
+
 class ConvertFixtureTest : public ::testing::TestWithParam<ConvertCase> {};
 
 TEST_P(ConvertFixtureTest, EndsAsExpected) {
