@@ -19,3 +19,5 @@ int runInspect(int argc, char** argv);
 void printInspectHelp(FILE* out);
 int runExtract(int argc, char** argv);
 void printExtractHelp(FILE* out);
+int runEncode(int argc, char** argv);
+void printEncodeHelp(FILE* out);

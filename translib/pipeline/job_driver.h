@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "pipeline/context.h"
 
@@ -21,3 +22,11 @@ int runAudioStage(const std::atomic<int32_t>** progressOut);
 // The audio encoding of the audio stage: AAC sources encode the PCM file at pcmPath,
 // AMR sources decode amrBuffer first. Failures clear `success`.
 void encodeAudio();
+
+// The encoding driver: creates the encoder's mode records for the job's size and bit rate
+// and encodes the decoded-pictures file of the job (baseName + "videoxy_122344565fhr1.yuv",
+// current directory) into `output`, after the header. Prints "encoding finished!".
+void runEncoder();
+
+// The same on a decoded-pictures file of any name (the developer tool's encode command).
+void runEncoderOnFile(const std::string& picturesPath);
