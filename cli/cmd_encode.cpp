@@ -71,22 +71,33 @@ int parseOptions(int argc, char** argv, EncodeOptions* o) {
         const char* arg = argv[i];
         const bool isOption = arg[0] == '-' && arg[1] != '\0';
         if (!isOption) {
-            if (o->input.empty()) o->input = arg;
-            else if (o->output.empty()) o->output = arg;
-            else return printUsageError("unexpected argument", arg), kExitUsage;
+            if (o->input.empty())
+                o->input = arg;
+            else if (o->output.empty())
+                o->output = arg;
+            else
+                return printUsageError("unexpected argument", arg), kExitUsage;
             continue;
         }
         if (i + 1 >= argc) return printUsageError("missing value for", arg), kExitUsage;
         const char* value = argv[++i];
         bool ok = true;
-        if (!std::strcmp(arg, "--source-size")) ok = parseSize(value, &o->sourceWidth, &o->sourceHeight);
-        else if (!std::strcmp(arg, "--source-fps")) ok = parseNumber(value, 0, 1000, &o->sourceFps);
-        else if (!std::strcmp(arg, "--size")) ok = parseSize(value, &o->width, &o->height);
-        else if (!std::strcmp(arg, "--bitrate")) ok = parseNumber(value, 1000, 100000000, &o->bitRate);
-        else if (!std::strcmp(arg, "--fps")) ok = parseNumber(value, 1, 1000, &o->fps);
-        else if (!std::strcmp(arg, "--crop")) ok = parseCrop(value, o->crop);
-        else if (!std::strcmp(arg, "--recon")) o->recon = value;
-        else return printUsageError("unknown option", arg), kExitUsage;
+        if (!std::strcmp(arg, "--source-size"))
+            ok = parseSize(value, &o->sourceWidth, &o->sourceHeight);
+        else if (!std::strcmp(arg, "--source-fps"))
+            ok = parseNumber(value, 0, 1000, &o->sourceFps);
+        else if (!std::strcmp(arg, "--size"))
+            ok = parseSize(value, &o->width, &o->height);
+        else if (!std::strcmp(arg, "--bitrate"))
+            ok = parseNumber(value, 1000, 100000000, &o->bitRate);
+        else if (!std::strcmp(arg, "--fps"))
+            ok = parseNumber(value, 1, 1000, &o->fps);
+        else if (!std::strcmp(arg, "--crop"))
+            ok = parseCrop(value, o->crop);
+        else if (!std::strcmp(arg, "--recon"))
+            o->recon = value;
+        else
+            return printUsageError("unknown option", arg), kExitUsage;
         if (!ok) return printUsageError("invalid value", value), kExitUsage;
     }
     if (o->input.empty() || o->output.empty() || o->sourceWidth == 0 || o->sourceFps < 0 ||
@@ -96,8 +107,9 @@ int parseOptions(int argc, char** argv, EncodeOptions* o) {
         return kExitUsage;
     }
     if (o->width % 16 || o->height % 16) {
-        return printUsageError("the picture size must be a multiple of 16:",
-                               (std::to_string(o->width) + "x" + std::to_string(o->height)).c_str()),
+        return printUsageError(
+                   "the picture size must be a multiple of 16:",
+                   (std::to_string(o->width) + "x" + std::to_string(o->height)).c_str()),
                kExitUsage;
     }
     if (o->fps < 0) {

@@ -19,10 +19,10 @@ std::string written(const COutBitStream& bs) {
 
 TEST(BitWriterTest, PutsFieldsMostSignificantBitFirst) {
     COutBitStream bs;
-    bs.put(0x5, 3, "a");           // 101
-    bs.put(0xFFFFFFF2u, 4, "b");   // only the low four bits: 0010
-    bs.put(0x1, 1, "c");           // completes the byte
-    bs.put(0xDEADBEEF, 32, "d");   // all 32 bits
+    bs.put(0x5, 3, "a");          // 101
+    bs.put(0xFFFFFFF2u, 4, "b");  // only the low four bits: 0010
+    bs.put(0x1, 1, "c");          // completes the byte
+    bs.put(0xDEADBEEF, 32, "d");  // all 32 bits
     EXPECT_EQ(bs.byteCount(), 5);
     EXPECT_EQ(written(bs), "10100101" + bitString((const uint8_t*)"\xDE\xAD\xBE\xEF", 4));
     EXPECT_EQ(bs.totalBits(), 40u);
@@ -88,9 +88,37 @@ TEST(StreamHeaderTest, VopHeadersMatchTheExamples) {
         std::string bits;  // after the 32-bit start code
     };
     const Case cases[] = {
-        {0, 0, 3, "00" "111111111111111111110" "1" "00000" "1" "1" "000" "00011"},
-        {1, 3, 4, "01" "111111111111111111110" "1" "00011" "1" "1" "0" "000" "00100" "001"},
-        {1, 33, 4, "01" "111111111111111111110" "1" "00011" "1" "1" "0" "000" "00100" "001"},
+        {0, 0, 3,
+         "00"
+         "111111111111111111110"
+         "1"
+         "00000"
+         "1"
+         "1"
+         "000"
+         "00011"},
+        {1, 3, 4,
+         "01"
+         "111111111111111111110"
+         "1"
+         "00011"
+         "1"
+         "1"
+         "0"
+         "000"
+         "00100"
+         "001"},
+        {1, 33, 4,
+         "01"
+         "111111111111111111110"
+         "1"
+         "00011"
+         "1"
+         "1"
+         "0"
+         "000"
+         "00100"
+         "001"},
     };
     for (const Case& c : cases) {
         ModeRecords records;
@@ -128,21 +156,54 @@ TEST(VlcTest, CoefficientEventsUseTheFirstFormThatExists) {
         std::string bits;
     };
     const Case cases[] = {
-        {false, 0, 0, 1, "10" "0"},                     // table code, positive
-        {false, 0, 0, -1, "10" "1"},                    // table code, negative
-        {false, 1, 0, 1, "0111" "0"},
-        {false, 0, 0, 13, "0000011" "0" "10" "0"},    // escape 1: 13 - LMAX 12 = 1 (0,0,1)
-        {false, 0, 27, 1, "0000011" "10" "10" "0"},     // escape 2: run 27 - RMAX 26 - 1 = 0
-        {true, 0, 0, 2047, "0000011" "11" "0" "000000" "1" "011111111111" "1"},
-        {true, 1, 5, -100, "0000011" "11" "1" "000101" "1" "111110011100" "1"},
-        {true, 0, 0, 28, "0000011" "0" "10" "0"},       // intra escape 1: 28 - 27 = 1
+        {false, 0, 0, 1,
+         "10"
+         "0"},  // table code, positive
+        {false, 0, 0, -1,
+         "10"
+         "1"},  // table code, negative
+        {false, 1, 0, 1,
+         "0111"
+         "0"},
+        {false, 0, 0, 13,
+         "0000011"
+         "0"
+         "10"
+         "0"},  // escape 1: 13 - LMAX 12 = 1 (0,0,1)
+        {false, 0, 27, 1,
+         "0000011"
+         "10"
+         "10"
+         "0"},  // escape 2: run 27 - RMAX 26 - 1 = 0
+        {true, 0, 0, 2047,
+         "0000011"
+         "11"
+         "0"
+         "000000"
+         "1"
+         "011111111111"
+         "1"},
+        {true, 1, 5, -100,
+         "0000011"
+         "11"
+         "1"
+         "000101"
+         "1"
+         "111110011100"
+         "1"},
+        {true, 0, 0, 28,
+         "0000011"
+         "0"
+         "10"
+         "0"},  // intra escape 1: 28 - 27 = 1
     };
     for (const Case& c : cases) {
         COutBitStream bs;
         const int n = encPutTcoef(&bs, c.intra, c.last, c.run, c.level);
         EXPECT_EQ(n, static_cast<int>(c.bits.size())) << c.level;
         bs.put(0, 32, "pad");
-        EXPECT_EQ(written(bs).substr(0, c.bits.size()), c.bits) << c.intra << c.last << c.run << c.level;
+        EXPECT_EQ(written(bs).substr(0, c.bits.size()), c.bits)
+            << c.intra << c.last << c.run << c.level;
     }
 }
 
@@ -152,9 +213,20 @@ TEST(VlcTest, IntraDcAndMotionCodes) {
         bool luma;
         std::string bits;
     };
-    const DcCase dcCases[] = {
-        {0, true, "011"}, {0, false, "11"}, {-5, true, "010" "010"}, {6, true, "010" "110"},
-        {1, false, "10" "1"}, {-255, true, "0000001" "00000000"}};
+    const DcCase dcCases[] = {{0, true, "011"},
+                              {0, false, "11"},
+                              {-5, true,
+                               "010"
+                               "010"},
+                              {6, true,
+                               "010"
+                               "110"},
+                              {1, false,
+                               "10"
+                               "1"},
+                              {-255, true,
+                               "0000001"
+                               "00000000"}};
     for (const DcCase& c : dcCases) {
         COutBitStream bs;
         EXPECT_EQ(encPutIntraDC(&bs, c.diff, c.luma), static_cast<int>(c.bits.size()));
@@ -165,7 +237,16 @@ TEST(VlcTest, IntraDcAndMotionCodes) {
         int code;
         std::string bits;
     };
-    const MvCase mvCases[] = {{0, "1"}, {1, "01" "0"}, {-1, "01" "1"}, {-32, "000000000010" "1"}};
+    const MvCase mvCases[] = {{0, "1"},
+                              {1,
+                               "01"
+                               "0"},
+                              {-1,
+                               "01"
+                               "1"},
+                              {-32,
+                               "000000000010"
+                               "1"}};
     for (const MvCase& c : mvCases) {
         COutBitStream bs;
         EXPECT_EQ(encPutMotionCode(&bs, c.code), static_cast<int>(c.bits.size()));

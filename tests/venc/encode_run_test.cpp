@@ -56,7 +56,9 @@ PsnrFigures comparePictures(const std::vector<uint8_t>& a, const std::vector<uin
     return f;
 }
 
-std::string sizeArg(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
+std::string sizeArg(int w, int h) {
+    return std::to_string(w) + "x" + std::to_string(h);
+}
 
 // The oracle: ffmpeg decodes every stream without a complaint, frame for frame, within
 // 40 dB of our reconstruction, for each target size (scaled and cropped from the source).
@@ -66,10 +68,8 @@ TEST(EncodeOracleTest, FfmpegDecodesOurStreamsToOurReconstruction) {
         std::string extra;
     };
     const Case cases[] = {
-        {176, 144, ""},
-        {128, 96, "--crop 8,6,4,10"},
-        {160, 128, ""},
-        {128, 128, "--crop 24,24,0,0"},
+        {176, 144, ""}, {128, 96, "--crop 8,6,4,10"},
+        {160, 128, ""}, {128, 128, "--crop 24,24,0,0"},
         {160, 96, ""},
     };
     TempDir dir;
@@ -79,9 +79,8 @@ TEST(EncodeOracleTest, FfmpegDecodesOurStreamsToOurReconstruction) {
         const std::string stream = dir.file("out.m4v"), recon = dir.file("recon.yuv");
         venc_test::EncodeResult r =
             runEncode("--source-size 176x144 --source-fps 10 --fps 10 --size " +
-                      sizeArg(c.width, c.height) + " --bitrate 100000 " + c.extra +
-                      " --recon " + shellQuote(recon) + " " + shellQuote(input) + " " +
-                      shellQuote(stream));
+                      sizeArg(c.width, c.height) + " --bitrate 100000 " + c.extra + " --recon " +
+                      shellQuote(recon) + " " + shellQuote(input) + " " + shellQuote(stream));
         ASSERT_EQ(r.exitCode, 0) << r.log;
         EXPECT_EQ(r.vops, 40);
         const auto ours = readFile(recon);
@@ -124,15 +123,17 @@ TEST(EncodeOracleTest, BitRateMeetsTheTarget) {
 
 // A static picture: once the reconstruction has settled every P-VOP is one not-coded bit
 // per macroblock (75 header bits and 99 not_coded bits, aligned: 22 bytes). A picture of
-// flat 8 x 8 blocks (levels inside the intra DC range) is coded exactly by the I-VOP, so from the first P-VOP on; a natural
-// picture after the first P-VOP has refined it.
+// flat 8 x 8 blocks (levels inside the intra DC range) is coded exactly by the I-VOP, so from the
+// first P-VOP on; a natural picture after the first P-VOP has refined it.
 TEST(EncodeRunTest, StaticSceneCodesOnlySkippedMacroblocks) {
     TempDir dir;
     const std::string natural = dir.file("one.yuv");
     venc_test::makeNaturalInput(natural, 176, 144, 1);
     std::vector<uint8_t> blocks(frameBytes(176, 144));
-    for (size_t i = 0; i < 176 * 144; ++i) blocks[i] = static_cast<uint8_t>(16 + (37 * ((i % 176) / 8) + 11 * (i / 176 / 8)) % 224);
-    for (size_t i = 176 * 144; i < blocks.size(); ++i) blocks[i] = static_cast<uint8_t>(100 + (i % 88) / 8);
+    for (size_t i = 0; i < 176 * 144; ++i)
+        blocks[i] = static_cast<uint8_t>(16 + (37 * ((i % 176) / 8) + 11 * (i / 176 / 8)) % 224);
+    for (size_t i = 176 * 144; i < blocks.size(); ++i)
+        blocks[i] = static_cast<uint8_t>(100 + (i % 88) / 8);
     struct Case {
         std::vector<uint8_t> frame;
         size_t firstSkippedVop;
@@ -158,9 +159,10 @@ TEST(EncodeRunTest, IntraCycleAndVopTimes) {
     TempDir dir;
     const std::string input = dir.file("tiny.yuv"), stream = dir.file("out.m4v");
     venc_test::makeNaturalInput(input, 16, 16, 205);
-    venc_test::EncodeResult r = runEncode("--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
-                                          "--bitrate 100000 " + shellQuote(input) + " " +
-                                          shellQuote(stream));
+    venc_test::EncodeResult r = runEncode(
+        "--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
+        "--bitrate 100000 " +
+        shellQuote(input) + " " + shellQuote(stream));
     ASSERT_EQ(r.exitCode, 0) << r.log;
     const auto vops = parseVops(readFile(stream));
     ASSERT_EQ(vops.size(), 205u);
@@ -175,9 +177,10 @@ TEST(EncodeRunTest, StopsAfter16667Vops) {
     TempDir dir;
     const std::string input = dir.file("long.yuv"), stream = dir.file("out.m4v");
     venc_test::makeFlatInput(input, 16, 16, std::vector<uint8_t>(16700, 77));
-    venc_test::EncodeResult r = runEncode("--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
-                                          "--bitrate 100000 " + shellQuote(input) + " " +
-                                          shellQuote(stream) + " | tail -n 3");
+    venc_test::EncodeResult r = runEncode(
+        "--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
+        "--bitrate 100000 " +
+        shellQuote(input) + " " + shellQuote(stream) + " | tail -n 3");
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 16667);
     EXPECT_EQ(parseVops(readFile(stream)).size(), 16667u);
@@ -187,9 +190,10 @@ TEST(EncodeRunTest, SourceWithoutFramesGivesOnlyTheStreamHeaders) {
     TempDir dir;
     const std::string input = dir.file("empty.yuv"), stream = dir.file("out.m4v");
     testing_util::writeFile(input, {});
-    venc_test::EncodeResult r = runEncode("--source-size 176x144 --source-fps 10 --size 176x144 "
-                                          "--bitrate 80000 " + shellQuote(input) + " " +
-                                          shellQuote(stream));
+    venc_test::EncodeResult r = runEncode(
+        "--source-size 176x144 --source-fps 10 --size 176x144 "
+        "--bitrate 80000 " +
+        shellQuote(input) + " " + shellQuote(stream));
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 0);
     EXPECT_EQ(readFile(stream).size(), 18u);
@@ -202,12 +206,14 @@ TEST(EncodeRunTest, ExactReconstructionPrintsTheIdenticalPsnr) {
     TempDir dir;
     const std::string input = dir.file("flat.yuv"), stream = dir.file("out.m4v");
     venc_test::makeFlatInput(input, 176, 144, {128});
-    venc_test::EncodeResult r = runEncode("--source-size 176x144 --source-fps 8 --size 176x144 "
-                                          "--bitrate 100000 " + shellQuote(input) + " " +
-                                          shellQuote(stream));
+    venc_test::EncodeResult r = runEncode(
+        "--source-size 176x144 --source-fps 8 --size 176x144 "
+        "--bitrate 100000 " +
+        shellQuote(input) + " " + shellQuote(stream));
     ASSERT_EQ(r.exitCode, 0) << r.log;
-    EXPECT_NE(r.log.find("\t psnrY: 10000.000000\n\t psnrU: 1000000.000000\n\t psnrV: 1000000.000000\n"),
-              std::string::npos)
+    EXPECT_NE(
+        r.log.find("\t psnrY: 10000.000000\n\t psnrU: 1000000.000000\n\t psnrV: 1000000.000000\n"),
+        std::string::npos)
         << r.log;
 }
 
@@ -261,10 +267,11 @@ TEST(EncodeRunTest, FrameRateConversionTakesTheRightFrames) {
     std::vector<uint8_t> levels;
     for (int i = 0; i < 30; ++i) levels.push_back(static_cast<uint8_t>(40 + 6 * i));
     venc_test::makeFlatInput(input, 32, 32, levels);
-    InProcessRun run = encodeInProcess(dir, input, 32, 32, 30, 10, [](EncVolMode&, EncVopMode& vop) {
-        vop.iWidth = 32;
-        vop.iHeight = 32;
-    });
+    InProcessRun run =
+        encodeInProcess(dir, input, 32, 32, 30, 10, [](EncVolMode&, EncVopMode& vop) {
+            vop.iWidth = 32;
+            vop.iHeight = 32;
+        });
     ASSERT_EQ(run.success, 1);
     ASSERT_EQ(run.vops, 10);
     EXPECT_EQ(run.progress, 11);
@@ -278,7 +285,8 @@ TEST(EncodeRunTest, FrameRateConversionTakesTheRightFrames) {
 TEST(EncodeRunTest, LargeVopsAndH263Quantisation) {
     TempDir dir;
     const std::string input = dir.file("noise.yuv");
-    testing_util::ffmpeg("-f lavfi -i " + shellQuote("nullsrc=size=176x144:rate=10,geq=random(1)*255:128:128") +
+    testing_util::ffmpeg("-f lavfi -i " +
+                         shellQuote("nullsrc=size=176x144:rate=10,geq=random(1)*255:128:128") +
                          " -frames:v 3 -pix_fmt yuv420p -f rawvideo " + shellQuote(input));
     struct Case {
         const char* name;
@@ -286,10 +294,11 @@ TEST(EncodeRunTest, LargeVopsAndH263Quantisation) {
     };
     const Case cases[] = {{"mpeg qp1", 1, 1}, {"h263 qp3", 0, 3}};
     for (const Case& c : cases) {
-        InProcessRun run = encodeInProcess(dir, input, 176, 144, 10, 10, [&](EncVolMode& vol, EncVopMode& vop) {
-            vol.iQuantType = c.quantType;
-            vop.iIntraQP = c.intraQP;
-        });
+        InProcessRun run =
+            encodeInProcess(dir, input, 176, 144, 10, 10, [&](EncVolMode& vol, EncVopMode& vop) {
+                vol.iQuantType = c.quantType;
+                vop.iIntraQP = c.intraQP;
+            });
         ASSERT_EQ(run.success, 1) << c.name;
         ASSERT_EQ(run.vops, 3) << c.name;
         const auto vops = parseVops(run.stream);
@@ -301,7 +310,8 @@ TEST(EncodeRunTest, LargeVopsAndH263Quantisation) {
         testing_util::writeFile(stream, run.stream);
         const auto theirs = ffmpegDecode(dir, stream);
         ASSERT_EQ(theirs.size(), run.recon.size()) << c.name;
-        EXPECT_GE(comparePictures(run.recon, theirs, frameBytes(176, 144)).min, kMinOraclePsnr) << c.name;
+        EXPECT_GE(comparePictures(run.recon, theirs, frameBytes(176, 144)).min, kMinOraclePsnr)
+            << c.name;
     }
 }
 
@@ -324,9 +334,10 @@ TEST(EncodeRunTest, OddSourceSize) {
     }
     ASSERT_EQ(odd.size(), 5 * frameBytes(175, 143));
     testing_util::writeFile(input, odd);
-    venc_test::EncodeResult r = runEncode("--source-size 175x143 --source-fps 10 --size 176x144 --fps 10 "
-                                          "--bitrate 100000 --crop 1,2,3,0 " + shellQuote(input) +
-                                          " " + shellQuote(stream));
+    venc_test::EncodeResult r = runEncode(
+        "--source-size 175x143 --source-fps 10 --size 176x144 --fps 10 "
+        "--bitrate 100000 --crop 1,2,3,0 " +
+        shellQuote(input) + " " + shellQuote(stream));
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 5);
     EXPECT_EQ(ffmpegDecode(dir, stream).size(), 5 * frameBytes(176, 144));
@@ -343,8 +354,10 @@ TEST(EncodeRunTest, FailuresFailTheJob) {
     };
     const Case cases[] = {
         {"--source-size 176x144 --source-fps 0 --size 176x144 --fps 8", "source frame rate is 0"},
-        {"--source-size 176x144 --source-fps 8 --size 176x144 --crop 100,80,0,0", "leave no picture"},
-        {"--source-size 176x144 --source-fps 8 --size 176x144 --crop 0,0,70,74", "leave no picture"},
+        {"--source-size 176x144 --source-fps 8 --size 176x144 --crop 100,80,0,0",
+         "leave no picture"},
+        {"--source-size 176x144 --source-fps 8 --size 176x144 --crop 0,0,70,74",
+         "leave no picture"},
     };
     for (const Case& c : cases) {
         const std::string stream = dir.file("out.m4v");
@@ -394,10 +407,12 @@ TEST(EncodeCommandTest, UsageErrorsAndHelp) {
     };
     const Case cases[] = {
         {"", 2},
-        {ok + in, 2},                                                      // no output
+        {ok + in, 2},  // no output
         {"--source-size 176 --source-fps 10 --size 176x144 --bitrate 100000 " + in + " " + out, 2},
-        {"--source-size 176x144 --source-fps 10 --size 100x100 --bitrate 100000 " + in + " " + out, 2},
-        {"--source-size 176x144 --source-fps 10 --size 32x32 --bitrate 100000 " + in + " " + out, 2},
+        {"--source-size 176x144 --source-fps 10 --size 100x100 --bitrate 100000 " + in + " " + out,
+         2},
+        {"--source-size 176x144 --source-fps 10 --size 32x32 --bitrate 100000 " + in + " " + out,
+         2},
         {ok + "--crop 1,2,3 " + in + " " + out, 2},
         {ok + "--frobnicate 1 " + in + " " + out, 2},
         {ok + in + " " + out + " extra", 2},

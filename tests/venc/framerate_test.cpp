@@ -43,7 +43,8 @@ TEST(FrameRateTest, KeptCountsPerRowOfThePatternTable) {
     }
     for (const Case& c : cases)
         for (uint32_t first : {1u, 2u, 7u, 100u})
-            EXPECT_EQ(keptIn(first, c.s, c.t, c.s), c.kept) << "T=" << c.t << " S=" << c.s << " from " << first;
+            EXPECT_EQ(keptIn(first, c.s, c.t, c.s), c.kept)
+                << "T=" << c.t << " S=" << c.s << " from " << first;
 }
 
 TEST(FrameRateTest, TenFpsRulesForFastSources) {

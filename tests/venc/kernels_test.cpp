@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <random>
@@ -24,6 +25,9 @@ std::vector<Variant> fastVariants() {
     EncKernels sse2;
     encInitKernels(&sse2, kEncCpuSse2, 1);
     if (encCpuFlags() & kEncCpuSse2) v.push_back({"sse2", sse2});
+    EncKernels avx2;
+    encInitKernels(&avx2, kEncCpuSse2 | kEncCpuAvx2, 1);
+    if ((encCpuFlags() & kEncCpuAvx2) && (encCpuFlags() & kEncCpuSse2)) v.push_back({"avx2", avx2});
     return v;
 }
 
@@ -56,6 +60,77 @@ TEST(KernelTest, SadVariantsMatchThePlainKernel) {
     }
 }
 
+TEST(KernelTest, SpiralSearchVariantsMatchThePlainKernel) {
+    std::mt19937 rng(kSeed);
+    const int width = 64, height = 48, stride = width + 32;
+    std::vector<uint8_t> plane(static_cast<size_t>(stride) * (height + 32));
+    std::vector<uint8_t> cur(256);
+    const uint8_t* origin = plane.data() + 16 * stride + 16;
+    for (const Variant& v : fastVariants()) {
+        for (int trial = 0; trial < 300; ++trial) {
+            // Smooth content with noise, so that the search finds varied minima and ties.
+            const int noise = 1 + static_cast<int>(rng() % 40);
+            for (size_t i = 0; i < plane.size(); ++i)
+                plane[i] =
+                    static_cast<uint8_t>((i % stride) * 3 + (i / stride) * 2 + rng() % noise);
+            const int column = static_cast<int>(rng() % 4), row = static_cast<int>(rng() % 3);
+            const int sx = 16 * column + static_cast<int>(rng() % 9) - 4;
+            const int sy = 16 * row + static_cast<int>(rng() % 9) - 4;
+            for (int r = 0; r < 16; ++r)
+                for (int c = 0; c < 16; ++c)
+                    cur[r * 16 + c] = static_cast<uint8_t>(std::min(
+                        255, origin[(sy + r) * stride + sx + c] + static_cast<int>(rng() % 3)));
+            const int start = static_cast<int>(rng() % 3000) - 129;
+            int bestPlain = start, xPlain = 16 * column, yPlain = 16 * row;
+            int bestFast = start, xFast = xPlain, yFast = yPlain;
+            encSpiralSearchPlain(cur.data(), origin, stride, 16 * column, 16 * row, 8, width,
+                                 height, &bestPlain, &xPlain, &yPlain);
+            v.kernels.spiralSearch(cur.data(), origin, stride, 16 * column, 16 * row, 8, width,
+                                   height, &bestFast, &xFast, &yFast);
+            ASSERT_EQ(bestFast, bestPlain) << v.name << " seed " << kSeed << " trial " << trial;
+            ASSERT_EQ(xFast, xPlain) << v.name << " seed " << kSeed << " trial " << trial;
+            ASSERT_EQ(yFast, yPlain) << v.name << " seed " << kSeed << " trial " << trial;
+            ASSERT_EQ(v.kernels.activity16(cur.data()), encActivity16Plain(cur.data()))
+                << v.name << " seed " << kSeed << " trial " << trial;
+        }
+    }
+}
+
+TEST(KernelTest, QuantiserVariantsMatchThePlainKernels) {
+    std::mt19937 rng(kSeed);
+    EncQuantMatrix inter;
+    int weights[64];
+    for (int i = 0; i < 64; ++i) weights[i] = 16 + i / 3;
+    encBuildQuantMatrix(weights, &inter);
+    for (const Variant& v : fastVariants()) {
+        for (int trial = 0; trial < 5000; ++trial) {
+            int16_t coef[64], plain[64], fast[64];
+            // Mostly the range of residual transforms, sometimes far beyond it.
+            const int range = trial % 10 == 0 ? 32767 : (trial % 2 ? 2100 : 60);
+            const int sparse = static_cast<int>(rng() % 4);
+            for (auto& c : coef)
+                c = static_cast<int16_t>(rng() % 4 < static_cast<unsigned>(sparse)
+                                             ? 0
+                                             : static_cast<int>(rng() % (2 * range + 1)) - range);
+            const int qp = 1 + static_cast<int>(rng() % 31);
+            const bool anyPlain = encQuantInterMpegPlain(coef, plain, qp, &inter);
+            const bool anyFast = v.kernels.quantInter(coef, fast, qp, &inter);
+            ASSERT_EQ(anyFast, anyPlain) << v.name << " seed " << kSeed << " trial " << trial;
+            ASSERT_EQ(std::vector<int16_t>(fast, fast + 64),
+                      std::vector<int16_t>(plain, plain + 64))
+                << v.name << " qp " << qp << " seed " << kSeed << " trial " << trial;
+            // Dequantisation of those levels, and of levels beyond what the quantiser makes.
+            int16_t plainCoef[64], fastCoef[64];
+            if (trial % 7 == 0) plain[static_cast<int>(rng() % 64)] = static_cast<int16_t>(rng());
+            encDequantInterMpegPlain(plain, plainCoef, qp, &inter);
+            v.kernels.dequantInter(plain, fastCoef, qp, &inter);
+            ASSERT_EQ(std::vector<int16_t>(fastCoef, fastCoef + 64),
+                      std::vector<int16_t>(plainCoef, plainCoef + 64))
+                << v.name << " qp " << qp << " seed " << kSeed << " trial " << trial;
+        }
+    }
+}
+
 TEST(KernelTest, ZoomFrameVariantsMatchThePlainKernel) {
     std::mt19937 rng(kSeed);
     const int sizes[][2] = {{208, 176}, {160, 128}, {17, 5}, {33, 3}, {48, 48}, {1, 1}, {16, 2}};
@@ -77,10 +152,10 @@ TEST(KernelTest, ZoomFrameFollowsTheInterpolationRules) {
     uint8_t z[6 * 4];
     encBuildZoomPlain(s, 3, 2, z, 0);
     const uint8_t expected[6 * 4] = {
-        10, 15, 20, 26, 31, 31,   // even row: samples and horizontal means, last column repeated
-        25, 30, 35, 41, 46, 46,   // odd row: vertical means and four-sample means
-        40, 45, 50, 56, 61, 61,   // last row
-        40, 45, 50, 56, 61, 61,   // its odd row copies it
+        10, 15, 20, 26, 31, 31,  // even row: samples and horizontal means, last column repeated
+        25, 30, 35, 41, 46, 46,  // odd row: vertical means and four-sample means
+        40, 45, 50, 56, 61, 61,  // last row
+        40, 45, 50, 56, 61, 61,  // its odd row copies it
     };
     for (int i = 0; i < 24; ++i) EXPECT_EQ(z[i], expected[i]) << i;
 }
@@ -99,14 +174,17 @@ TEST(KernelTest, ForwardDctIsWithinOneOfTheOrthonormalDct) {
     for (int trial = 0; trial < 3000; ++trial) {
         int16_t in[64], out[64], ref[64];
         const bool residual = trial % 2;
-        for (auto& x : in) x = static_cast<int16_t>(residual ? static_cast<int>(rng() % 511) - 255 : static_cast<int>(rng() % 256));
+        for (auto& x : in)
+            x = static_cast<int16_t>(residual ? static_cast<int>(rng() % 511) - 255
+                                              : static_cast<int>(rng() % 256));
         encFdctPlain(in, ref);
         for (int u = 0; u < 8; ++u)
             for (int v = 0; v < 8; ++v) {
                 double sum = 0;
                 for (int y = 0; y < 8; ++y)
                     for (int x = 0; x < 8; ++x) sum += in[y * 8 + x] * basis(u, y) * basis(v, x);
-                ASSERT_LE(std::fabs(ref[u * 8 + v] - sum), 1.0) << "seed " << kSeed << " trial " << trial;
+                ASSERT_LE(std::fabs(ref[u * 8 + v] - sum), 1.0)
+                    << "seed " << kSeed << " trial " << trial;
             }
         for (const Variant& v : variants) {
             v.kernels.fdct(in, out);
@@ -133,7 +211,8 @@ TEST(KernelTest, InverseDctIsWithinOneOfTheOrthonormalInverse) {
                 double sum = 0;
                 for (int u = 0; u < 8; ++u)
                     for (int v = 0; v < 8; ++v) sum += in[u * 8 + v] * basis(u, y) * basis(v, x);
-                ASSERT_LE(std::fabs(out[y * 8 + x] - sum), 1.0) << "seed " << kSeed << " trial " << trial;
+                ASSERT_LE(std::fabs(out[y * 8 + x] - sum), 1.0)
+                    << "seed " << kSeed << " trial " << trial;
             }
     }
 }

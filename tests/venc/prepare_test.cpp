@@ -39,11 +39,10 @@ TEST(CropWindowTest, MarginsAreMadeEven) {
         int expLeft, expTop, expWidth, expHeight;
     };
     const Case cases[] = {
-        {3, 0, 5, 0, 4, 0, 176 - 6, 144},     // left 3, right 2 -> 4 and 2
-        {2, 0, 5, 0, 2, 0, 176 - 6, 144},     // left 2, right 3 -> 2 and 4
-        {0, 1, 0, 2, 0, 2, 176, 144 - 4},     // top 1, bottom 1 -> 2 and 2
-        {0, 0, 0, 0, 0, 0, 176, 144},
-        {60, 40, 120, 80, 60, 40, 56, 64},
+        {3, 0, 5, 0, 4, 0, 176 - 6, 144},  // left 3, right 2 -> 4 and 2
+        {2, 0, 5, 0, 2, 0, 176 - 6, 144},  // left 2, right 3 -> 2 and 4
+        {0, 1, 0, 2, 0, 2, 176, 144 - 4},  // top 1, bottom 1 -> 2 and 2
+        {0, 0, 0, 0, 0, 0, 176, 144},     {60, 40, 120, 80, 60, 40, 56, 64},
     };
     for (const Case& c : cases) {
         EncCropWindow w;
@@ -65,12 +64,12 @@ TEST(CropWindowTest, MarginsThatLeaveNoPictureAreRefused) {
         uint16_t left, top, horizontal, vertical;
     };
     const Case cases[] = {
-        {176, 144, 0, 0, 176, 0},       // nothing left horizontally
-        {176, 144, 0, 0, 175, 0},       // 175 becomes 176
+        {176, 144, 0, 0, 176, 0},  // nothing left horizontally
+        {176, 144, 0, 0, 175, 0},  // 175 becomes 176
         {176, 144, 0, 0, 0, 144},
-        {176, 144, 10, 0, 4, 0},        // left margin larger than both margins together
+        {176, 144, 10, 0, 4, 0},  // left margin larger than both margins together
         {176, 144, 0, 9, 0, 3},
-        {176, 144, 65535, 0, 65535, 0}, // 16-bit values near the limit
+        {176, 144, 65535, 0, 65535, 0},  // 16-bit values near the limit
     };
     for (const Case& c : cases) {
         EncCropWindow w;
@@ -120,8 +119,8 @@ TEST(ScalerTest, HalvingTakesEveryOtherSample) {
 TEST(ScalerTest, DoublingInterpolatesWithTiesToEven) {
     // 88 x 144 -> 176 x 144: odd output columns are the rounded mean of two neighbours.
     std::vector<uint8_t> src(frameBytes(88, 144), 0);
-    src[0] = 10, src[1] = 13;   // mean 11.5 -> 12
-    src[2] = 11, src[3] = 14;   // 12.5 -> 12
+    src[0] = 10, src[1] = 13;  // mean 11.5 -> 12
+    src[2] = 11, src[3] = 14;  // 12.5 -> 12
     const auto out = prepare(src, 88, 144, 176, 144, whole(88, 144));
     EXPECT_EQ(out[0], 10);
     EXPECT_EQ(out[1], 12);
@@ -136,19 +135,22 @@ TEST(ScalerTest, LastTwoRowsRepeatASourceRowUnfiltered) {
     const int step = encScaleStep(sh, th);
     for (int y = th - 2; y < th; ++y) {
         const int i0 = (y * step) >> 8;
-        EXPECT_TRUE(std::equal(out.begin() + y * sw, out.begin() + (y + 1) * sw,
-                               src.begin() + i0 * sw))
+        EXPECT_TRUE(
+            std::equal(out.begin() + y * sw, out.begin() + (y + 1) * sw, src.begin() + i0 * sw))
             << y;
     }
     const int y = th - 3;  // filtered
     const int i0 = (y * step) >> 8, f = (y * step) & 255;
-    EXPECT_EQ(out[y * sw + 5], encRoundWeighted((256 - f) * src[i0 * sw + 5] + f * src[(i0 + 1) * sw + 5]));
+    EXPECT_EQ(out[y * sw + 5],
+              encRoundWeighted((256 - f) * src[i0 * sw + 5] + f * src[(i0 + 1) * sw + 5]));
     // chroma: the last two of its rows are copies too
     const uint8_t* srcU = src.data() + sw * sh;
     const uint8_t* outU = out.data() + sw * th;
     for (int cy = th / 2 - 2; cy < th / 2; ++cy) {
         const int c0 = (cy * step) >> 8;
-        EXPECT_TRUE(std::equal(outU + cy * (sw / 2), outU + (cy + 1) * (sw / 2), srcU + c0 * (sw / 2))) << cy;
+        EXPECT_TRUE(
+            std::equal(outU + cy * (sw / 2), outU + (cy + 1) * (sw / 2), srcU + c0 * (sw / 2)))
+            << cy;
     }
 }
 
@@ -174,8 +176,8 @@ TEST(ScalerTest, OddAndTinySourcesAreSafe) {
         int tw, th;
     };
     const Case cases[] = {
-        {1, 1, 0, 0, 0, 0, 16, 16},     {3, 5, 0, 0, 0, 0, 176, 144},
-        {7, 5, 1, 1, 2, 2, 176, 144},   {33, 17, 3, 1, 5, 3, 128, 96},
+        {1, 1, 0, 0, 0, 0, 16, 16},       {3, 5, 0, 0, 0, 0, 176, 144},
+        {7, 5, 1, 1, 2, 2, 176, 144},     {33, 17, 3, 1, 5, 3, 128, 96},
         {177, 145, 0, 0, 0, 0, 176, 144}, {2000, 3, 0, 0, 0, 0, 16, 16},
         {5, 3000, 0, 0, 0, 0, 160, 128},
     };

@@ -108,7 +108,8 @@ TEST(RateControlTest, QuantiserLimitsAndGroupAverage) {
         const int qp = encRateControlInterQP();
         EXPECT_GE(qp, 1);
         EXPECT_LE(qp, 31);
-        EXPECT_LE(qp, std::max(static_cast<int>(std::ceil(1.25 * prev)), 3)) << vop << " seed " << seed;
+        EXPECT_LE(qp, std::max(static_cast<int>(std::ceil(1.25 * prev)), 3))
+            << vop << " seed " << seed;
         EXPECT_GE(qp, static_cast<int>(std::ceil(0.75 * prev))) << vop << " seed " << seed;
         groupSum += qp;
         ++groupCount;

@@ -18,7 +18,7 @@ using venc_test::ModeRecords;
 // A picture of mbCols x mbRows macroblocks with its mode rows, prediction rows and a
 // reconstruction frame buffer, ready for macroblock coding.
 class MacroblockFixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         encInitKernels(&enc_g_kernels, encCpuFlags(), 1);
         ctx.geo.mbCols = 2;
@@ -141,7 +141,10 @@ TEST_F(MacroblockFixture, FlatIntraBlockWithoutNeighboursCodesDcDifferenceZero) 
     encWriteIntraTexture(&bs, &ctx, &mode);
     bs.put(0, 32, "pad");
     // Luminance DC size 0 is 011, chrominance 11.
-    EXPECT_EQ(venc_test::bitString(bs.buffer(), 3).substr(0, 16), "011011011011" "11" "11");
+    EXPECT_EQ(venc_test::bitString(bs.buffer(), 3).substr(0, 16),
+              "011011011011"
+              "11"
+              "11");
     EXPECT_EQ(enc_g_statsMB.nBitsY, 12);
     EXPECT_EQ(enc_g_statsMB.nBitsU, 2);
 }
@@ -158,7 +161,7 @@ TEST_F(MacroblockFixture, AcDifferenceOf127SwitchesAcPredictionOff) {
     left[1].v[7 + 1] = -100;  // predictor level at raster position 8
     level[8] = 27;            // difference 127
     EXPECT_EQ(encChoosePrediction(&mode, nb, 0, level), -100000);
-    level[8] = 26;            // difference 126: gain |26| - |126|
+    level[8] = 26;  // difference 126: gain |26| - |126|
     EXPECT_EQ(encChoosePrediction(&mode, nb, 0, level), 26 - 126);
     EXPECT_EQ(mode.rgiPredDir[0], 1);
     EXPECT_EQ(mode.rgpPredBlock[0], &left[1]);

@@ -31,12 +31,12 @@ ModeRecords::~ModeRecords() {
 }
 
 void makeNaturalInput(const std::string& path, int width, int height, int frames) {
-    const std::string filter = "testsrc2=size=320x240:rate=10,noise=alls=6:allf=t,scale=" +
-                               std::to_string(width) + "x" + std::to_string(height);
-    const int rc = testing_util::ffmpeg("-f lavfi -i " + testing_util::shellQuote(filter) +
-                                        " -frames:v " + std::to_string(frames) +
-                                        " -pix_fmt yuv420p -f rawvideo " +
-                                        testing_util::shellQuote(path));
+    const std::string filter =
+        "testsrc2=size=320x240:rate=10,noise=alls=6:allf=t,scale=" + std::to_string(width) + "x" +
+        std::to_string(height);
+    const int rc = testing_util::ffmpeg(
+        "-f lavfi -i " + testing_util::shellQuote(filter) + " -frames:v " + std::to_string(frames) +
+        " -pix_fmt yuv420p -f rawvideo " + testing_util::shellQuote(path));
     ASSERT_EQ(rc, 0) << "ffmpeg could not make the test input";
     ASSERT_EQ(testing_util::fileSize(path),
               static_cast<int64_t>(frameBytes(width, height) * frames));
@@ -58,7 +58,8 @@ std::vector<Vop> parseVops(const std::vector<uint8_t>& s) {
         Vop v;
         v.offset = starts[k];
         v.size = (k + 1 < starts.size() ? starts[k + 1] : s.size()) - starts[k];
-        const std::string bits = bitString(s.data() + v.offset + 4, std::min<size_t>(v.size - 4, 8));
+        const std::string bits =
+            bitString(s.data() + v.offset + 4, std::min<size_t>(v.size - 4, 8));
         // type (2), modulo_time_base (21), marker, time increment (5), marker, coded,
         // [rounding], intra_dc_vlc_thr (3), quantiser (5)
         v.codingType = std::stoi(bits.substr(0, 2), nullptr, 2);
@@ -72,8 +73,8 @@ std::vector<Vop> parseVops(const std::vector<uint8_t>& s) {
 
 EncodeResult runEncode(const std::string& args) {
     EncodeResult r;
-    testing_util::CommandResult c =
-        testing_util::runCommand(testing_util::shellQuote(testing_util::cliPath()) + " encode " + args, true);
+    testing_util::CommandResult c = testing_util::runCommand(
+        testing_util::shellQuote(testing_util::cliPath()) + " encode " + args, true);
     r.exitCode = c.exitCode;
     r.log = c.output;
     std::smatch m;

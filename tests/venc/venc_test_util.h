@@ -17,7 +17,7 @@ std::string bitString(const uint8_t* data, size_t bytes);
 // Holds both encoder mode records with their defaults for the duration of a test and
 // publishes them in enc_g_volmd / enc_g_vopmd.
 class ModeRecords {
-public:
+  public:
     ModeRecords(int width = 176, int height = 144, uint32_t bitRate = 100000);
     ~ModeRecords();
     EncVolMode vol;
@@ -45,9 +45,9 @@ std::vector<Vop> parseVops(const std::vector<uint8_t>& stream);
 
 struct EncodeResult {
     int exitCode = -1;
-    std::string log;     // standard output and error
-    int vops = -1;       // from the "vops: N" line
-    int bytes = -1;      // from the "bytes: B" line
+    std::string log;  // standard output and error
+    int vops = -1;    // from the "vops: N" line
+    int bytes = -1;   // from the "bytes: B" line
 };
 
 // Runs kinolite-cli encode with `args` (options and file names).

@@ -41,4 +41,6 @@ void runEncoderOnFile(const std::string& picturesPath) {
     std::printf("encoding finished!\n");
 }
 
-void runEncoder() { runEncoderOnFile(decodedPicturesPath()); }
+void runEncoder() {
+    runEncoderOnFile(decodedPicturesPath());
+}

@@ -8,7 +8,7 @@
 #include <vector>
 
 class COutBitStream {
-public:
+  public:
     // Initial buffer size; the buffer grows when a VOP does not fit (a noisy intra VOP at
     // a fine quantiser can exceed it).
     static constexpr size_t kInitialBufferSize = 30000;
@@ -18,9 +18,7 @@ public:
 
     // Write position back to the buffer start, byte count 0 (the current byte is empty
     // whenever this is called, since every VOP ends aligned).
-    void reset() {
-        m_iByteCount = 0;
-    }
+    void reset() { m_iByteCount = 0; }
 
     // Appends the n low bits of value (1 <= n <= 32), most significant first. `label`
     // names the syntax field; it is for tracing only.
@@ -53,7 +51,7 @@ public:
     // Bits still free in the byte under construction (8 when empty).
     int freeBits() const { return m_iFreeBits; }
 
-private:
+  private:
     void storeByte() {
         if (static_cast<size_t>(m_iByteCount) == m_rgBuffer.size()) grow();
         m_rgBuffer[static_cast<size_t>(m_iByteCount)] = m_uCurrentByte;
@@ -64,8 +62,8 @@ private:
     void grow();
 
     std::vector<uint8_t> m_rgBuffer;
-    int m_iByteCount = 0;         // whole bytes stored since the last reset
-    uint32_t m_uTotalBits = 0;    // every bit ever written
-    uint8_t m_uCurrentByte = 0;   // bits of the byte under construction, from the top
-    int m_iFreeBits = 8;          // bits still free in the current byte
+    int m_iByteCount = 0;        // whole bytes stored since the last reset
+    uint32_t m_uTotalBits = 0;   // every bit ever written
+    uint8_t m_uCurrentByte = 0;  // bits of the byte under construction, from the top
+    int m_iFreeBits = 8;         // bits still free in the current byte
 };

@@ -18,35 +18,52 @@ struct Predictor {
 
 Predictor leftOf(const EncIntraNeighbours& nb, int b) {
     switch (b) {
-        case 0: return {nb.left ? nb.left + 1 : nullptr, nb.leftQP};
-        case 1: return {nb.own + 0, nb.ownQP};
-        case 2: return {nb.left ? nb.left + 3 : nullptr, nb.leftQP};
-        case 3: return {nb.own + 2, nb.ownQP};
-        default: return {nb.left ? nb.left + b : nullptr, nb.leftQP};
+        case 0:
+            return {nb.left ? nb.left + 1 : nullptr, nb.leftQP};
+        case 1:
+            return {nb.own + 0, nb.ownQP};
+        case 2:
+            return {nb.left ? nb.left + 3 : nullptr, nb.leftQP};
+        case 3:
+            return {nb.own + 2, nb.ownQP};
+        default:
+            return {nb.left ? nb.left + b : nullptr, nb.leftQP};
     }
 }
 
 Predictor aboveOf(const EncIntraNeighbours& nb, int b) {
     switch (b) {
-        case 0: return {nb.above ? nb.above + 2 : nullptr, nb.aboveQP};
-        case 1: return {nb.above ? nb.above + 3 : nullptr, nb.aboveQP};
-        case 2: return {nb.own + 0, nb.ownQP};
-        case 3: return {nb.own + 1, nb.ownQP};
-        default: return {nb.above ? nb.above + b : nullptr, nb.aboveQP};
+        case 0:
+            return {nb.above ? nb.above + 2 : nullptr, nb.aboveQP};
+        case 1:
+            return {nb.above ? nb.above + 3 : nullptr, nb.aboveQP};
+        case 2:
+            return {nb.own + 0, nb.ownQP};
+        case 3:
+            return {nb.own + 1, nb.ownQP};
+        default:
+            return {nb.above ? nb.above + b : nullptr, nb.aboveQP};
     }
 }
 
 const EncPredStore* aboveLeftOf(const EncIntraNeighbours& nb, int b) {
     switch (b) {
-        case 0: return nb.aboveLeft ? nb.aboveLeft + 3 : nullptr;
-        case 1: return nb.above ? nb.above + 2 : nullptr;
-        case 2: return nb.left ? nb.left + 1 : nullptr;
-        case 3: return nb.own + 0;
-        default: return nb.aboveLeft ? nb.aboveLeft + b : nullptr;
+        case 0:
+            return nb.aboveLeft ? nb.aboveLeft + 3 : nullptr;
+        case 1:
+            return nb.above ? nb.above + 2 : nullptr;
+        case 2:
+            return nb.left ? nb.left + 1 : nullptr;
+        case 3:
+            return nb.own + 0;
+        default:
+            return nb.aboveLeft ? nb.aboveLeft + b : nullptr;
     }
 }
 
-int dcOf(const EncPredStore* s) { return s ? s->v[0] : enc_DEFAULT_DC; }
+int dcOf(const EncPredStore* s) {
+    return s ? s->v[0] : enc_DEFAULT_DC;
+}
 
 // P / q for the predictor level P of a block quantised with qp: (|P x qp| / q) rounded,
 // with the sign of P x qp.
@@ -57,9 +74,13 @@ int scaledPrediction(int level, int predQP, int qp) {
 }
 
 // Raster position of the k-th (1..7) first-row or first-column level.
-int acPosition(int direction, int k) { return direction == 2 ? k : 8 * k; }
+int acPosition(int direction, int k) {
+    return direction == 2 ? k : 8 * k;
+}
 // Index of that level in a prediction store.
-int storeIndex(int direction, int k) { return direction == 2 ? k : 7 + k; }
+int storeIndex(int direction, int k) {
+    return direction == 2 ? k : 7 + k;
+}
 
 }  // namespace
 
@@ -92,8 +113,8 @@ int encChoosePrediction(EncMbMode* mode, const EncIntraNeighbours& nb, int b,
 
     int gain = 0;
     for (int k = 1; k <= 7; ++k) {
-        const int pred = scaledPrediction(chosen.store->v[storeIndex(direction, k)], chosen.qp,
-                                          mode->iQP);
+        const int pred =
+            scaledPrediction(chosen.store->v[storeIndex(direction, k)], chosen.qp, mode->iQP);
         const int l = level[acPosition(direction, k)];
         const int d = l - pred;
         if (d <= -kMaxAcDifference || d >= kMaxAcDifference) return kGainRejected;
@@ -115,8 +136,8 @@ void encApplyPrediction(const EncMbMode* mode, int b, int16_t* level, int dcScal
     if (!mode->bACPred) return;
     const int direction = mode->rgiPredDir[b];
     for (int k = 1; k <= 7; ++k) {
-        const int p = scaledPrediction(pred->v[storeIndex(direction, k)], mode->rgiPredQP[b],
-                                       mode->iQP);
+        const int p =
+            scaledPrediction(pred->v[storeIndex(direction, k)], mode->rgiPredQP[b], mode->iQP);
         level[acPosition(direction, k)] = static_cast<int16_t>(level[acPosition(direction, k)] - p);
     }
 }

@@ -29,8 +29,7 @@ constexpr int enc_DEFAULT_DC = 1024;
 // blocks, records the direction, predictor and its quantiser in `mode`, and returns the
 // block's AC gain (the saving of predicting its first row or column; -100000 when a
 // difference would reach 127 in magnitude).
-int encChoosePrediction(EncMbMode* mode, const EncIntraNeighbours& nb, int b,
-                        const int16_t* level);
+int encChoosePrediction(EncMbMode* mode, const EncIntraNeighbours& nb, int b, const int16_t* level);
 
 // Subtracts the DC prediction and, when bACPred is set and a predictor exists, the AC
 // prediction from the levels of block b.

@@ -56,8 +56,7 @@ void encWriteVOLHeader(COutBitStream* bs) {
     putHead(bs, s, static_cast<uint32_t>(vol->bIsObjectLayerIdentifier), 1,
             "VOL_Is_Object_Layer_Identifier");
     putHead(bs, s, static_cast<uint32_t>(vol->iAspectRatioInfo), 4, "aspect_ratio_info");
-    putHead(bs, s, static_cast<uint32_t>(vol->bVolControlParameters), 1,
-            "VOL_Control_Parameters");
+    putHead(bs, s, static_cast<uint32_t>(vol->bVolControlParameters), 1, "VOL_Control_Parameters");
     putHead(bs, s, static_cast<uint32_t>(vol->iShape), 2, "VOL_Shape_Type");
     putMarker(bs, s, "Marker");
     putHead(bs, s, static_cast<uint32_t>(vol->iClockRate), 16, "VOL_Time_Increment_Resolution");

@@ -26,11 +26,16 @@ constexpr uint32_t kOverflowPosition = 30;
 
 uint32_t rowForTarget10(uint32_t s) {
     switch (s) {
-        case 14: return allBut(14, {2, 5, 8, 11});
-        case 13: return allBut(13, {2, 8, 11});
-        case 12: return allBut(12, {5, 8});
-        case 11: return allBut(11, {5});
-        default: return kKeepAll;
+        case 14:
+            return allBut(14, {2, 5, 8, 11});
+        case 13:
+            return allBut(13, {2, 8, 11});
+        case 12:
+            return allBut(12, {5, 8});
+        case 11:
+            return allBut(11, {5});
+        default:
+            return kKeepAll;
     }
 }
 
@@ -39,11 +44,16 @@ uint32_t rowForTarget15(uint32_t s) {
     if (s >= 25) return positions({0, 2, 4, 5, 6, 8, 10, 12, 13, 14, 16, 18, 20, 22, 24});
     if (s >= 20) return positions({0, 2, 3, 4, 5, 6, 8, 9, 11, 12, 13, 14, 16, 18, 19});
     switch (s) {
-        case 19: return allBut(19, {1, 5, 13, 17});
-        case 18: return allBut(18, {1, 5, 13});
-        case 17: return allBut(17, {1, 13});
-        case 16: return allBut(16, {8});
-        default: return kKeepAll;
+        case 19:
+            return allBut(19, {1, 5, 13, 17});
+        case 18:
+            return allBut(18, {1, 5, 13});
+        case 17:
+            return allBut(17, {1, 13});
+        case 16:
+            return allBut(16, {8});
+        default:
+            return kKeepAll;
     }
 }
 
@@ -53,13 +63,20 @@ uint32_t rowForTarget8(uint32_t s) {
     if (s >= 20) return positions({0, 3, 6, 9, 12, 14, 16, 19});
     if (s >= 15) return positions({0, 2, 4, 6, 8, 10, 12, 14});
     switch (s) {
-        case 14: return positions({0, 2, 4, 6, 8, 10, 12, 13});
-        case 13: return positions({0, 2, 3, 4, 6, 8, 10, 12});
-        case 12: return positions({0, 2, 3, 4, 6, 8, 10, 11});
-        case 11: return positions({0, 2, 3, 4, 6, 7, 8, 10});
-        case 10: return allBut(10, {1, 5});
-        case 9: return allBut(9, {5});
-        default: return kKeepAll;
+        case 14:
+            return positions({0, 2, 4, 6, 8, 10, 12, 13});
+        case 13:
+            return positions({0, 2, 3, 4, 6, 8, 10, 12});
+        case 12:
+            return positions({0, 2, 3, 4, 6, 8, 10, 11});
+        case 11:
+            return positions({0, 2, 3, 4, 6, 7, 8, 10});
+        case 10:
+            return allBut(10, {1, 5});
+        case 9:
+            return allBut(9, {5});
+        default:
+            return kKeepAll;
     }
 }
 

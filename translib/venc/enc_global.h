@@ -90,7 +90,9 @@ constexpr int enc_RECIPROCAL_COUNT = 47;
 extern const int32_t enc_g_rgiReciprocal[enc_RECIPROCAL_COUNT];
 
 // Clips a sample value to 0..255.
-inline uint8_t encClip(int v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
+inline uint8_t encClip(int v) {
+    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
 
 // Thrown after the failure message of a run has been printed; the run's entry point
 // catches it, fails the job and releases everything.

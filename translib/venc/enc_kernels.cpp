@@ -14,7 +14,9 @@ constexpr int kMaxLevel = 2047;
 constexpr int kMaxCoef = 2047;
 constexpr int kMinCoef = -2048;
 
-int32_t reciprocalOf(int q) { return q <= 0 ? 0 : (2 * 65536 + q) / (2 * q); }
+int32_t reciprocalOf(int q) {
+    return q <= 0 ? 0 : (2 * 65536 + q) / (2 * q);
+}
 
 int16_t signedLevel(int c, int magnitude) {
     if (magnitude > kMaxLevel) magnitude = kMaxLevel;
@@ -72,7 +74,9 @@ void dequantIntraMpeg(const int16_t* level, int16_t* coef, int qp, int dcScaler,
     mismatchControl(coef);
 }
 
-bool quantInterMpeg(const int16_t* coef, int16_t* level, int qp, const EncQuantMatrix* m) {
+}  // namespace
+
+bool encQuantInterMpegPlain(const int16_t* coef, int16_t* level, int qp, const EncQuantMatrix* m) {
     const int rq = enc_g_rgiReciprocal[qp];
     int any = 0;
     for (int i = 0; i < 64; ++i) {
@@ -84,13 +88,16 @@ bool quantInterMpeg(const int16_t* coef, int16_t* level, int qp, const EncQuantM
     return any != 0;
 }
 
-void dequantInterMpeg(const int16_t* level, int16_t* coef, int qp, const EncQuantMatrix* m) {
+void encDequantInterMpegPlain(const int16_t* level, int16_t* coef, int qp,
+                              const EncQuantMatrix* m) {
     for (int i = 0; i < 64; ++i) {
         const int l = level[i];
         coef[i] = l == 0 ? 0 : saturate(l, ((2 * std::abs(l) + 1) * m->w[i] * qp) >> 4);
     }
     mismatchControl(coef);
 }
+
+namespace {
 
 // H.263 quantisation: a uniform step of 2 x QP, with a dead zone for inter blocks.
 void quantIntraH263(const int16_t* coef, int16_t* level, int qp, int dcScaler,
@@ -238,9 +245,13 @@ void idctColumn(int32_t* b) {
 }  // namespace
 
 void encBuildQuantMatrix(const int* weights, EncQuantMatrix* m) {
+    m->fits16 = true;
     for (int i = 0; i < 64; ++i) {
         m->w[i] = weights[i];
         m->rw[i] = reciprocalOf(weights[i]);
+        if (weights[i] < 2) m->fits16 = false;
+        m->rw16[i] = static_cast<uint16_t>(m->rw[i]);
+        m->w16[i] = static_cast<int16_t>(weights[i]);
     }
 }
 
@@ -264,6 +275,40 @@ int encZoomSad16Plain(const uint8_t* cur, const uint8_t* zoom, int zoomStride, i
         zoom += 2 * zoomStride;
     }
     return sum;
+}
+
+void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
+                          int y0, int range, int width, int height, int* best, int* bestX,
+                          int* bestY) {
+    static const int kStepX[4] = {-1, 0, 1, 0};
+    static const int kStepY[4] = {0, -1, 0, 1};
+    for (int i = 1; i <= range; ++i) {
+        int x = x0 + i, y = y0 + i;
+        for (int edge = 0; edge < 4; ++edge) {
+            for (int s = 0; s < 2 * i; ++s) {
+                if (x >= -16 && x < width && y >= -16 && y < height) {
+                    const int sad =
+                        encSad16Plain(cur, refOrigin + y * refStride + x, refStride, *best);
+                    if (sad < *best) {
+                        *best = sad;
+                        *bestX = x;
+                        *bestY = y;
+                    }
+                }
+                x += kStepX[edge];
+                y += kStepY[edge];
+            }
+        }
+    }
+}
+
+int encActivity16Plain(const uint8_t* cur) {
+    int sum = 0;
+    for (int i = 0; i < 256; ++i) sum += cur[i];
+    const int mean = sum / 256;
+    int activity = 0;
+    for (int i = 0; i < 256; ++i) activity += std::abs(cur[i] - mean);
+    return activity;
 }
 
 void encBuildZoomPlain(const uint8_t* s, int w, int h, uint8_t* zoom, int r) {
@@ -305,7 +350,10 @@ void encIdctPlain(const int16_t* in, int32_t* out) {
 
 unsigned encCpuFlags() {
 #if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("sse2") ? kEncCpuSse2 : 0u;
+    unsigned flags = 0;
+    if (__builtin_cpu_supports("sse2")) flags |= kEncCpuSse2;
+    if (__builtin_cpu_supports("avx2")) flags |= kEncCpuAvx2;
+    return flags;
 #else
     return 0u;
 #endif
@@ -314,14 +362,16 @@ unsigned encCpuFlags() {
 void encInitKernels(EncKernels* k, unsigned cpuFlags, int iQuantType) {
     k->sad16 = encSad16Plain;
     k->zoomSad16 = encZoomSad16Plain;
+    k->spiralSearch = encSpiralSearchPlain;
+    k->activity16 = encActivity16Plain;
     k->buildZoom = encBuildZoomPlain;
     k->fdct = encFdctPlain;
     k->idct = encIdctPlain;
     if (iQuantType == 1) {
         k->quantIntra = quantIntraMpeg;
         k->dequantIntra = dequantIntraMpeg;
-        k->quantInter = quantInterMpeg;
-        k->dequantInter = dequantInterMpeg;
+        k->quantInter = encQuantInterMpegPlain;
+        k->dequantInter = encDequantInterMpegPlain;
     } else {
         k->quantIntra = quantIntraH263;
         k->dequantIntra = dequantIntraH263;
@@ -333,7 +383,17 @@ void encInitKernels(EncKernels* k, unsigned cpuFlags, int iQuantType) {
         k->sad16 = encSad16Sse2;
         k->zoomSad16 = encZoomSad16Sse2;
         k->buildZoom = encBuildZoomSse2;
+        k->spiralSearch = encSpiralSearchSse2;
+        k->activity16 = encActivity16Sse2;
+        k->fdct = encFdctSse2;
+        if (iQuantType == 1) {
+            k->quantInter = encQuantInterMpegSse2;
+            k->dequantInter = encDequantInterMpegSse2;
+        }
     }
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+    if (cpuFlags & kEncCpuAvx2) k->spiralSearch = encSpiralSearchAvx2;
 #else
     (void)cpuFlags;
 #endif

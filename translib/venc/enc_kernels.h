@@ -10,6 +10,9 @@
 struct EncQuantMatrix {
     int32_t w[64];
     int32_t rw[64];
+    alignas(16) uint16_t rw16[64];  // the reciprocals in 16 bits (when every weight is >= 2)
+    alignas(16) int16_t w16[64];    // the weights in 16 bits
+    bool fits16;                    // whether rw16 holds them
 };
 void encBuildQuantMatrix(const int* weights, EncQuantMatrix* m);
 
@@ -21,14 +24,27 @@ using EncSad16Fn = int (*)(const uint8_t* cur, const uint8_t* ref, int refStride
 // SAD of `cur` against the zoom-frame samples zoom[2c + 2r * zoomStride], c, r = 0..15,
 // summed row by row; as soon as the sum of complete rows exceeds `limit` the sum so far is
 // returned.
-using EncZoomSad16Fn = int (*)(const uint8_t* cur, const uint8_t* zoom, int zoomStride,
-                               int limit);
+using EncZoomSad16Fn = int (*)(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
+
+// The integer spiral search of one macroblock: rings 1..range around (x0, y0) in spiral
+// order (each ring from (x0 + i, y0 + i): left along the bottom, up the left edge, right
+// along the top, down the right edge), skipping positions outside -16 <= x < width,
+// -16 <= y < height. A position whose SAD against `cur` (stride 16) is below *best becomes
+// the best; SADs are abandoned as soon as the sum of complete rows reaches *best.
+// refOrigin is the picture origin of the reference luma (stride refStride).
+using EncSpiralSearchFn = void (*)(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                                   int x0, int y0, int range, int width, int height, int* best,
+                                   int* bestX, int* bestY);
+
+// Activity of a 16x16 block (stride 16): the sum of |sample - mean|, mean = sum / 256
+// truncated.
+using EncActivity16Fn = int (*)(const uint8_t* cur);
 
 // Builds the 2x upsampled zoom plane (2w x 2h, stride 2w) of a w x h plane (stride w).
 using EncBuildZoomFn = void (*)(const uint8_t* plane, int width, int height, uint8_t* zoom,
                                 int rounding);
 
-// Forward DCT of an 8x8 block of samples or residuals (raster order).
+// Forward DCT of an 8x8 block of samples (0..255) or residuals (-255..255), raster order.
 using EncFdctFn = void (*)(const int16_t* in, int16_t* out);
 
 // Inverse DCT of 64 dequantised coefficients (raster order) into 64 values.
@@ -48,6 +64,8 @@ using EncDequantInterFn = void (*)(const int16_t* level, int16_t* coef, int qp,
 struct EncKernels {
     EncSad16Fn sad16;
     EncZoomSad16Fn zoomSad16;
+    EncSpiralSearchFn spiralSearch;
+    EncActivity16Fn activity16;
     EncBuildZoomFn buildZoom;
     EncFdctFn fdct;
     EncIdctFn idct;
@@ -58,6 +76,7 @@ struct EncKernels {
 };
 
 constexpr unsigned kEncCpuSse2 = 1u << 0;
+constexpr unsigned kEncCpuAvx2 = 1u << 1;
 
 // The CPU features of this machine.
 unsigned encCpuFlags();
@@ -72,6 +91,10 @@ extern EncKernels enc_g_kernels;
 // Plain kernels (also the reference of the tests of the faster ones).
 int encSad16Plain(const uint8_t* cur, const uint8_t* ref, int refStride, int limit);
 int encZoomSad16Plain(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
+void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
+                          int y0, int range, int width, int height, int* best, int* bestX,
+                          int* bestY);
+int encActivity16Plain(const uint8_t* cur);
 void encBuildZoomPlain(const uint8_t* plane, int width, int height, uint8_t* zoom, int rounding);
 void encFdctPlain(const int16_t* in, int16_t* out);
 void encIdctPlain(const int16_t* in, int32_t* out);
@@ -79,5 +102,21 @@ void encIdctPlain(const int16_t* in, int32_t* out);
 // SSE2 variants (installed by encInitKernels when the CPU has SSE2).
 int encSad16Sse2(const uint8_t* cur, const uint8_t* ref, int refStride, int limit);
 int encZoomSad16Sse2(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
+void encSpiralSearchSse2(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
+                         int y0, int range, int width, int height, int* best, int* bestX,
+                         int* bestY);
+int encActivity16Sse2(const uint8_t* cur);
 void encBuildZoomSse2(const uint8_t* plane, int width, int height, uint8_t* zoom, int rounding);
 void encFdctSse2(const int16_t* in, int16_t* out);
+// AVX2 variant (installed when the CPU has AVX2).
+void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
+                         int y0, int range, int width, int height, int* best, int* bestX,
+                         int* bestY);
+
+bool encQuantInterMpegSse2(const int16_t* coef, int16_t* level, int qp, const EncQuantMatrix* m);
+
+void encDequantInterMpegSse2(const int16_t* level, int16_t* coef, int qp, const EncQuantMatrix* m);
+
+// The plain MPEG inter quantisers (the references of their SSE2 variants).
+bool encQuantInterMpegPlain(const int16_t* coef, int16_t* level, int qp, const EncQuantMatrix* m);
+void encDequantInterMpegPlain(const int16_t* level, int16_t* coef, int qp, const EncQuantMatrix* m);

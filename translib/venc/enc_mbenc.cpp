@@ -9,7 +9,9 @@
 
 namespace {
 
-bool isIntra(int dctMd) { return dctMd == INTRA || dctMd == INTRAQ; }
+bool isIntra(int dctMd) {
+    return dctMd == INTRA || dctMd == INTRAQ;
+}
 
 // Where block b of a macroblock lies: luma blocks in raster order inside the 16x16 block,
 // then the two chroma blocks.
@@ -18,8 +20,7 @@ struct BlockPlace {
     int stride;
 };
 
-BlockPlace reconPlace(const EncMbContext* ctx, const EncPlanes& recon, int column, int row,
-                      int b) {
+BlockPlace reconPlace(const EncMbContext* ctx, const EncPlanes& recon, int column, int row, int b) {
     const EncGeometry& g = ctx->geo;
     if (b < 4) {
         uint8_t* mb = recon.y + 16 * row * g.strideY + 16 * column;
@@ -49,15 +50,22 @@ bool anyNonZero(const int16_t* level, int first) {
 // mb_type of the mcbpc tables for a coding mode.
 int mbTypeOf(int dctMd) {
     switch (dctMd) {
-        case INTER: return 0;
-        case INTERQ: return 1;
-        case INTER4V: return 2;
-        case INTRA: return 3;
-        default: return 4;
+        case INTER:
+            return 0;
+        case INTERQ:
+            return 1;
+        case INTER4V:
+            return 2;
+        case INTRA:
+            return 3;
+        default:
+            return 4;
     }
 }
 
-int cbpcOf(const EncMbMode* mode) { return mode->rgbCoded[4] * 2 + mode->rgbCoded[5]; }
+int cbpcOf(const EncMbMode* mode) {
+    return mode->rgbCoded[4] * 2 + mode->rgbCoded[5];
+}
 
 int cbpyOf(const EncMbMode* mode) {
     return (mode->rgbCoded[0] << 3) | (mode->rgbCoded[1] << 2) | (mode->rgbCoded[2] << 1) |
@@ -75,9 +83,12 @@ void putDQuant(COutBitStream* bs, int dquant, const char* message) {
 }
 
 void addTextureBits(int b, int bits) {
-    if (b < 4) enc_g_statsMB.nBitsY += bits;
-    else if (b == 4) enc_g_statsMB.nBitsU += bits;
-    else enc_g_statsMB.nBitsV += bits;
+    if (b < 4)
+        enc_g_statsMB.nBitsY += bits;
+    else if (b == 4)
+        enc_g_statsMB.nBitsU += bits;
+    else
+        enc_g_statsMB.nBitsV += bits;
 }
 
 }  // namespace
@@ -152,8 +163,8 @@ void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
     }
 }
 
-void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row,
-                    EncMbMode* mode, const EncMotionVector* mvs) {
+void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row, EncMbMode* mode,
+                    const EncMotionVector* mvs) {
     const EncKernels& k = enc_g_kernels;
     EncMbWork& w = ctx->work;
     const int qp = mode->iQP;
@@ -188,7 +199,8 @@ void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
     }
     bool zeroVector = mvs[0].iMVX == 0 && mvs[0].iMVY == 0;
     if (mode->bFourMV)
-        for (int i = 1; i <= 4; ++i) zeroVector = zeroVector && mvs[i].iMVX == 0 && mvs[i].iMVY == 0;
+        for (int i = 1; i <= 4; ++i)
+            zeroVector = zeroVector && mvs[i].iMVX == 0 && mvs[i].iMVY == 0;
     mode->bSkip = zeroVector && !anyCoded ? 1 : 0;
 }
 
@@ -225,8 +237,10 @@ void encWritePVopMBHeader(COutBitStream* bs, const EncMbMode* mode) {
         s.nIntraMB += 1;
     } else {
         s.nBitsCBPY += encPutCBPY(bs, 15 - cbpy);
-        if (mode->dctMd == INTER4V) s.nInter4VMB += 1;
-        else s.nInterMB += 1;
+        if (mode->dctMd == INTER4V)
+            s.nInter4VMB += 1;
+        else
+            s.nInterMB += 1;
     }
     if ((mode->dctMd == INTERQ || mode->dctMd == INTRAQ) && mode->iDQuant != 0)
         putDQuant(bs, mode->iDQuant, "2: (DQUANT >= -2 && DQUANT <= 2) is not meet!\n");

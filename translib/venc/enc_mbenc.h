@@ -15,8 +15,8 @@ void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
 
 // Codes the residual of an inter macroblock (prediction and residual already in the work
 // blocks, see encCompensate): levels, coded flags, bSkip and the reconstruction.
-void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row,
-                    EncMbMode* mode, const EncMotionVector* mvs);
+void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row, EncMbMode* mode,
+                    const EncMotionVector* mvs);
 
 // Macroblock headers; bits go to enc_g_statsMB.
 void encWriteIVopMBHeader(COutBitStream* bs, const EncMbMode* mode);

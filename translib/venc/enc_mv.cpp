@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr int kZeroVectorBias = 129;       // favours the zero vector in both searches
-constexpr int kRefineStart = 1048576;      // initial best cost of the half-pel refinement
-constexpr int kIntraBias = 512;            // inter must beat the intra activity by this much
+constexpr int kZeroVectorBias = 129;   // favours the zero vector in both searches
+constexpr int kRefineStart = 1048576;  // initial best cost of the half-pel refinement
+constexpr int kIntraBias = 512;        // inter must beat the intra activity by this much
 
 // Half-pel interpolation of a w x h block at (x2, y2) half-pels from `origin`.
 void interpolate(const uint8_t* origin, int stride, int x2, int y2, int w, int h, int rounding,
@@ -23,14 +23,17 @@ void interpolate(const uint8_t* origin, int stride, int x2, int y2, int w, int h
         if (!hx && !hy) {
             std::memcpy(o, a, static_cast<size_t>(w));
         } else if (hx && !hy) {
-            for (int c = 0; c < w; ++c) o[c] = static_cast<uint8_t>((a[c] + a[c + 1] + 1 - rounding) >> 1);
+            for (int c = 0; c < w; ++c)
+                o[c] = static_cast<uint8_t>((a[c] + a[c + 1] + 1 - rounding) >> 1);
         } else if (!hx && hy) {
             const uint8_t* b = a + stride;
-            for (int c = 0; c < w; ++c) o[c] = static_cast<uint8_t>((a[c] + b[c] + 1 - rounding) >> 1);
+            for (int c = 0; c < w; ++c)
+                o[c] = static_cast<uint8_t>((a[c] + b[c] + 1 - rounding) >> 1);
         } else {
             const uint8_t* b = a + stride;
             for (int c = 0; c < w; ++c)
-                o[c] = static_cast<uint8_t>((a[c] + a[c + 1] + b[c] + b[c + 1] + 2 - rounding) >> 2);
+                o[c] =
+                    static_cast<uint8_t>((a[c] + a[c + 1] + b[c] + b[c + 1] + 2 - rounding) >> 2);
         }
     }
 }
@@ -43,13 +46,17 @@ int chromaComponent(int v) {
     return v < 0 ? -c : c;
 }
 
-int median3(int a, int b, int c) { return std::max(std::min(a, b), std::min(std::max(a, b), c)); }
+int median3(int a, int b, int c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
 
 // Writes one vector difference component; returns its bits.
 int putComponent(COutBitStream* bs, int d, const EncVopMode* vop) {
     const int range = vop->iMVRange;
-    if (d < -range) d += 2 * range;
-    else if (d > range - 1) d -= 2 * range;
+    if (d < -range)
+        d += 2 * range;
+    else if (d > range - 1)
+        d -= 2 * range;
     const int f = vop->iMVScale;
     if (f == 1 || d == 0) return encPutMotionCode(bs, d);
     const int a = std::abs(d);
@@ -122,31 +129,12 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
     const uint8_t* src = ctx->work.srcY;
     const int stride = geo.strideY;
     const int x0 = 16 * column, y0 = 16 * row;
-    const uint8_t* ref0 = refY + y0 * stride + x0;
 
     // Integer spiral search around the zero vector.
-    int best = k.sad16(src, ref0, stride, INT32_MAX) - kZeroVectorBias;
+    int best = k.sad16(src, refY + y0 * stride + x0, stride, INT32_MAX) - kZeroVectorBias;
     int bestX = x0, bestY = y0;
-    const int range = enc_g_vopmd->iSearchRangeForward;
-    for (int i = 1; i <= range; ++i) {
-        int x = x0 + i, y = y0 + i;
-        static const int kStepX[4] = {-1, 0, 1, 0};
-        static const int kStepY[4] = {0, -1, 0, 1};
-        for (int edge = 0; edge < 4; ++edge) {
-            for (int s = 0; s < 2 * i; ++s) {
-                if (x >= -16 && x < geo.alignedWidth && y >= -16 && y < geo.alignedHeight) {
-                    const int sad = k.sad16(src, refY + y * stride + x, stride, best);
-                    if (sad < best) {
-                        best = sad;
-                        bestX = x;
-                        bestY = y;
-                    }
-                }
-                x += kStepX[edge];
-                y += kStepY[edge];
-            }
-        }
-    }
+    k.spiralSearch(src, refY, stride, x0, y0, enc_g_vopmd->iSearchRangeForward, geo.alignedWidth,
+                   geo.alignedHeight, &best, &bestX, &bestY);
     const int dx = bestX - x0, dy = bestY - y0;
 
     // Half-pel refinement on the zoom frame around the best whole-pel position.
@@ -159,8 +147,8 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
         for (int hx = -1; hx <= 1; ++hx) {
             if (hx < 0 && bestX == -16) continue;
             const int bias = (hx == 0 && hy == 0 && zeroVector) ? kZeroVectorBias : 0;
-            const int sad = k.zoomSad16(src, zoomBest + hy * ctx->zoomStride + hx,
-                                        ctx->zoomStride, bestCost + bias);
+            const int sad = k.zoomSad16(src, zoomBest + hy * ctx->zoomStride + hx, ctx->zoomStride,
+                                        bestCost + bias);
             const int cost = sad - bias;
             const int length = std::abs(2 * dx + hx) + std::abs(2 * dy + hy);
             const int bestLength = std::abs(2 * dx + bestHx) + std::abs(2 * dy + bestHy);
@@ -173,11 +161,7 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
     }
 
     // Intra when the block's own activity is clearly lower than the best inter cost.
-    int sum = 0;
-    for (int i = 0; i < 256; ++i) sum += src[i];
-    const int mean = sum / 256;
-    int activity = 0;
-    for (int i = 0; i < 256; ++i) activity += std::abs(src[i] - mean);
+    const int activity = k.activity16(src);
 
     mode->bFourMV = 0;
     if (activity < bestCost - kIntraBias) {
@@ -193,8 +177,8 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
     ctx->complexitySum += std::max(bestCost, 0);
 }
 
-void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref,
-                   int column, int row) {
+void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref, int column,
+                   int row) {
     const EncGeometry& geo = ctx->geo;
     EncMbWork& w = ctx->work;
     const int rounding = enc_g_vopmd->iRoundingType;

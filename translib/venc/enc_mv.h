@@ -20,8 +20,8 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
                  int column, int row);
 
 // Prediction and residual (source - prediction) of the six blocks of an inter macroblock.
-void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref,
-                   int column, int row);
+void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref, int column,
+                   int row);
 
 // Writes the motion vector difference of the 16x16 vector of macroblock (column, row);
 // returns the bits written.

@@ -9,7 +9,9 @@ namespace {
 // Both passes read the sample (or row) after the one they interpolate from, also at the
 // end of a row, where it is the start of the next row in the contiguous frame. Past the
 // last plane they read this slack, which repeats the frame's last sample.
-int slackBytes(int width) { return 2 * width + 32; }
+int slackBytes(int width) {
+    return 2 * width + 32;
+}
 
 size_t frameBytes(int width, int height) {
     return static_cast<size_t>(width) * height + 2 * static_cast<size_t>(width / 2) * (height / 2);
@@ -25,6 +27,11 @@ void scaleRows(const uint8_t* in, uint8_t* out, int rows, int inWidth, int outWi
                uint16_t step) {
     for (int y = 0; y < rows; ++y) {
         const uint8_t* row = in + static_cast<size_t>(y) * inWidth;
+        if (step == 256) {  // every weight pair is (256, 0): a copy
+            std::memcpy(out, row, static_cast<size_t>(outWidth));
+            out += outWidth;
+            continue;
+        }
         for (int x = 0; x < outWidth; ++x) {
             const int p = x * step;
             const int i0 = p >> 8, f = p & 255;
@@ -41,7 +48,7 @@ void scaleColumns(const uint8_t* in, uint8_t* out, int width, int outRows, uint1
         const int p = y * step;
         const int i0 = p >> 8, f = p & 255;
         const uint8_t* row0 = in + static_cast<size_t>(i0) * width;
-        if (y >= outRows - 2) {
+        if (y >= outRows - 2 || f == 0) {  // a copy (a weight of 0 on the next row, too)
             std::memcpy(out, row0, static_cast<size_t>(width));
         } else {
             const uint8_t* row1 = row0 + width;
@@ -96,8 +103,8 @@ int encNearest(double x) {
     return std::fmod(t, 2.0) == 0 ? static_cast<int>(t) : static_cast<int>(away);
 }
 
-void EncFramePreparer::setup(int sourceWidth, int sourceHeight, int targetWidth,
-                             int targetHeight, const EncCropWindow& window) {
+void EncFramePreparer::setup(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight,
+                             const EncCropWindow& window) {
     m_sourceWidth = sourceWidth;
     m_sourceHeight = sourceHeight;
     m_targetWidth = targetWidth;
@@ -105,10 +112,12 @@ void EncFramePreparer::setup(int sourceWidth, int sourceHeight, int targetWidth,
     m_window = window;
     m_stepX = encScaleStep(window.width, targetWidth);
     m_stepY = encScaleStep(window.height, targetHeight);
-    m_cropped.assign(frameBytes(window.width, window.height) +
-                         slackBytes(std::max(window.width, targetWidth)), 0);
-    m_horizontal.assign(frameBytes(targetWidth, window.height) +
-                            slackBytes(std::max(window.width, targetWidth)), 0);
+    m_cropped.assign(
+        frameBytes(window.width, window.height) + slackBytes(std::max(window.width, targetWidth)),
+        0);
+    m_horizontal.assign(
+        frameBytes(targetWidth, window.height) + slackBytes(std::max(window.width, targetWidth)),
+        0);
 }
 
 void EncFramePreparer::prepare(const uint8_t* source, uint8_t* result) {

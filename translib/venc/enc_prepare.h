@@ -7,8 +7,8 @@
 
 // The window of the source frame that is kept.
 struct EncCropWindow {
-    int left = 0, top = 0;       // margins removed at the left and top edges (even)
-    int width = 0, height = 0;   // size of what is left
+    int left = 0, top = 0;      // margins removed at the left and top edges (even)
+    int width = 0, height = 0;  // size of what is left
 };
 
 // Applies the even-margin rule to the job's crop values (cropHorizontal = left + right,
@@ -35,7 +35,7 @@ inline int encRoundWeighted(int weightedSum) {
 
 // Prepares frames of one source size for one target size.
 class EncFramePreparer {
-public:
+  public:
     // Sizes the scratch frames; sizes must be positive.
     void setup(int sourceWidth, int sourceHeight, int targetWidth, int targetHeight,
                const EncCropWindow& window);
@@ -48,7 +48,7 @@ public:
     uint16_t stepX() const { return m_stepX; }
     uint16_t stepY() const { return m_stepY; }
 
-private:
+  private:
     int m_sourceWidth = 0, m_sourceHeight = 0;
     int m_targetWidth = 0, m_targetHeight = 0;
     EncCropWindow m_window;

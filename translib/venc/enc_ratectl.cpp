@@ -7,10 +7,10 @@
 
 namespace {
 
-constexpr int kHistorySize = 20;       // VOPs in the model's sliding window
+constexpr int kHistorySize = 20;            // VOPs in the model's sliding window
 constexpr uint32_t kIntraHeaderBits = 500;  // header bits assumed after an I-VOP
-constexpr double kBufferHigh = 0.8;    // above this fullness the target drops to B/3 + H
-constexpr double kBufferLow = 0.1;     // below it the target rises to 1.3 B
+constexpr double kBufferHigh = 0.8;         // above this fullness the target drops to B/3 + H
+constexpr double kBufferLow = 0.1;          // below it the target rises to 1.3 B
 constexpr double kBufferGuardHigh = 0.9;
 constexpr int kMinQP = 1, kMaxQP = 31;
 
@@ -66,8 +66,10 @@ void fitModel(int n) {
     int firstQP = -1;
     for (int i = 0; i < n; ++i) {
         if (s.rgbRejected[i]) continue;
-        if (firstQP < 0) firstQP = s.rgiQPHistory[i];
-        else if (s.rgiQPHistory[i] != firstQP) sameQP = false;
+        if (firstQP < 0)
+            firstQP = s.rgiQPHistory[i];
+        else if (s.rgiQPHistory[i] != firstQP)
+            sameQP = false;
     }
     if (sameQP) return;
 
@@ -126,8 +128,8 @@ uint32_t interTarget() {
         const double room = kBufferGuardHigh * bs - f;
         const double minimum = s.uiBitRate / 30.0;
         target = static_cast<uint32_t>(toInt(room > minimum ? room : minimum));
-    } else if (static_cast<uint32_t>(f - static_cast<int32_t>(b) +
-                                     static_cast<int32_t>(target)) < kBufferLow * bs) {
+    } else if (static_cast<uint32_t>(f - static_cast<int32_t>(b) + static_cast<int32_t>(target)) <
+               kBufferLow * bs) {
         target = static_cast<uint32_t>(static_cast<int32_t>(b) - f + toInt(kBufferLow * bs));
     }
     if (target < floorTarget) target = floorTarget;
@@ -248,7 +250,7 @@ void encRateControlUpdateInter(int32_t totalBits, int32_t textureBits, int32_t c
     s.rgdRateHistory[0] = textureBits / s.dMAD;
 
     int n = s.uiPCount < static_cast<uint32_t>(kHistorySize) ? static_cast<int>(s.uiPCount)
-                                                              : kHistorySize;
+                                                             : kHistorySize;
     n = s.dPrevMAD > s.dMAD ? toInt(s.dMAD / s.dPrevMAD * n) : toInt(s.dPrevMAD / s.dMAD * n);
     if (n < 1) n = 1;
     s.dPrevMAD = s.dMAD;
@@ -260,7 +262,9 @@ void encRateControlUpdateInter(int32_t totalBits, int32_t textureBits, int32_t c
     fitModel(n);
 }
 
-double encRateControlTotalBits() { return g_rc.dTotalBits; }
+double encRateControlTotalBits() {
+    return g_rc.dTotalBits;
+}
 
 EncRateControlView encRateControlView() {
     const RateControlState& s = g_rc;

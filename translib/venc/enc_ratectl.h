@@ -7,11 +7,11 @@
 #include <cstdint>
 
 struct EncRateControlSettings {
-    uint32_t bitRate;    // target bits per second
-    double frameRate;    // nominal frame rate of the clock (dFrameRate)
-    int ticksPerFrame;   // clock ticks of one coded VOP
-    int intraPeriod;     // P-VOPs per group
-    int intraQP;         // quantiser of the first I-VOP
+    uint32_t bitRate;   // target bits per second
+    double frameRate;   // nominal frame rate of the clock (dFrameRate)
+    int ticksPerFrame;  // clock ticks of one coded VOP
+    int intraPeriod;    // P-VOPs per group
+    int intraQP;        // quantiser of the first I-VOP
 };
 
 // Starts a run: empty buffer, no model, counters 0.
@@ -37,14 +37,14 @@ double encRateControlTotalBits();
 
 // A view of the state for tests and diagnostics.
 struct EncRateControlView {
-    int32_t bufferFullness;   // F
-    uint32_t bufferSize;      // Bs
-    uint32_t frameBits;       // B
-    int32_t remainingBits;    // R
-    uint32_t pLeft;           // Np
-    uint32_t pCount;          // Nc
-    uint32_t targetBits;      // T of the last P-VOP quantiser
-    uint32_t headerBits;      // H
+    int32_t bufferFullness;  // F
+    uint32_t bufferSize;     // Bs
+    uint32_t frameBits;      // B
+    int32_t remainingBits;   // R
+    uint32_t pLeft;          // Np
+    uint32_t pCount;         // Nc
+    uint32_t targetBits;     // T of the last P-VOP quantiser
+    uint32_t headerBits;     // H
     uint32_t minTarget;
     int curQP, prevQP;
     double x1, x2, mad, prevMad;

@@ -52,14 +52,14 @@ struct FrameBuffer {
 enum class SourceFrame { Taken, Dropped, End };
 
 class EncoderSession {
-public:
+  public:
     ~EncoderSession() {
         if (m_pictures) std::fclose(m_pictures);
     }
 
     void run(const std::string& picturesPath);
 
-private:
+  private:
     bool setup(const std::string& picturesPath);
     bool validateJob();
     void allocateBuffers();
@@ -123,10 +123,10 @@ bool EncoderSession::validateJob() {
     }
     if (!encCropWindowOf(c.sourceWidth, c.sourceHeight, c.cropLeft, c.cropTop, c.cropHorizontal,
                          c.cropVertical, c.cropEnabled, &m_window)) {
-        logError("crop margins (left %u, top %u, horizontal %u, vertical %u) leave no picture "
-                 "of the %dx%d source",
-                 c.cropLeft, c.cropTop, c.cropHorizontal, c.cropVertical, c.sourceWidth,
-                 c.sourceHeight);
+        logError(
+            "crop margins (left %u, top %u, horizontal %u, vertical %u) leave no picture "
+            "of the %dx%d source",
+            c.cropLeft, c.cropTop, c.cropHorizontal, c.cropVertical, c.sourceWidth, c.sourceHeight);
         return false;
     }
     if ((enc_g_volmd->uiBitRate >> 1) == 0) {
@@ -151,9 +151,12 @@ bool EncoderSession::setup(const std::string& picturesPath) {
 
     m_psnrSum[0] = m_psnrSum[1] = m_psnrSum[2] = 0;
     const double rate = vol->dFrameRate;
-    if (rate == std::floor(rate)) vol->iClockRate = static_cast<int>(rate);
-    else if (rate * 10 == std::floor(rate * 10)) vol->iClockRate = static_cast<int>(rate * 10);
-    else vol->iClockRate = static_cast<int>(rate * 100);
+    if (rate == std::floor(rate))
+        vol->iClockRate = static_cast<int>(rate);
+    else if (rate * 10 == std::floor(rate * 10))
+        vol->iClockRate = static_cast<int>(rate * 10);
+    else
+        vol->iClockRate = static_cast<int>(rate * 100);
 
     encInitKernels(&enc_g_kernels, encCpuFlags(), vol->iQuantType);
     encStatsClear(&enc_g_statsVOL);
@@ -225,7 +228,8 @@ void EncoderSession::allocateBuffers() {
         f->planes.u = f->u.data() + enc_CHROMA_BORDER * g.strideC + enc_CHROMA_BORDER;
         f->planes.v = f->v.data() + enc_CHROMA_BORDER * g.strideC + enc_CHROMA_BORDER;
     }
-    for (auto& row : m_modeRows) allocate(row, static_cast<size_t>(g.mbCols), "MB MODE malloc failed!\n");
+    for (auto& row : m_modeRows)
+        allocate(row, static_cast<size_t>(g.mbCols), "MB MODE malloc failed!\n");
     for (auto& row : m_predRows)
         allocate(row, static_cast<size_t>(g.mbCols) * enc_BLOCKS_PER_MB,
                  "DC AC prediction malloc failed!\n");
@@ -274,7 +278,8 @@ SourceFrame EncoderSession::prepareSourceFrame() {
     if (!encKeepSourceFrame(g_uiSourceFrame, c.frameRate, c.sourceFrameRate))
         return SourceFrame::Dropped;
     g_context.videoProgress += 1;
-    const off_t offset = static_cast<off_t>(g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
+    const off_t offset =
+        static_cast<off_t>(g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
     if (fseeko(m_pictures, offset, SEEK_SET) != 0) return SourceFrame::End;
     if (std::fread(m_readBuffer.data(), 1, m_sourceFrameBytes, m_pictures) != m_sourceFrameBytes)
         return SourceFrame::End;
@@ -435,8 +440,7 @@ void EncoderSession::measurePsnr() {
             error += rowError;
         }
         const double value =
-            error == 0 ? p.identical
-                       : 10.0 * std::log10(peak * peak * p.width * p.height / error);
+            error == 0 ? p.identical : 10.0 * std::log10(peak * peak * p.width * p.height / error);
         std::printf(p.format, value);
         m_psnrSum[i] += value;
     }
@@ -468,11 +472,17 @@ void EncoderSession::printSummary() {
 
 }  // namespace
 
-void encResetSourceFrameNumber() { g_uiSourceFrame = 0; }
+void encResetSourceFrameNumber() {
+    g_uiSourceFrame = 0;
+}
 
-int encCodedVopCount() { return g_iCodedVops; }
+int encCodedVopCount() {
+    return g_iCodedVops;
+}
 
-void encSetReconstructionFile(FILE* file) { g_reconFile = file; }
+void encSetReconstructionFile(FILE* file) {
+    g_reconFile = file;
+}
 
 void encodeVideo(const std::string& picturesPath) {
     g_iCodedVops = 0;

@@ -19,11 +19,11 @@ struct TcoefLookup {
 };
 
 TcoefLookup buildLookup(const tables::TcoefCode* codes, int count, const uint8_t* lmax0,
-                        int lmax0Count, const uint8_t* lmax1, int lmax1Count,
-                        const uint8_t* rmax0, int rmax0Count, const uint8_t* rmax1,
-                        int rmax1Count) {
+                        int lmax0Count, const uint8_t* lmax1, int lmax1Count, const uint8_t* rmax0,
+                        int rmax0Count, const uint8_t* rmax1, int rmax1Count) {
     TcoefLookup t{};
-    for (int i = 0; i < count; ++i) t.code[codes[i].last][codes[i].run][codes[i].level] = codes[i].code;
+    for (int i = 0; i < count; ++i)
+        t.code[codes[i].last][codes[i].run][codes[i].level] = codes[i].code;
     for (int last = 0; last < 2; ++last) {
         const uint8_t* lm = last ? lmax1 : lmax0;
         const int lmCount = last ? lmax1Count : lmax0Count;
@@ -38,13 +38,11 @@ TcoefLookup buildLookup(const tables::TcoefCode* codes, int count, const uint8_t
 
 const TcoefLookup& lookup(bool intra) {
     static const TcoefLookup intraLookup =
-        buildLookup(tables::kTcoefIntra, 102, tables::kLmaxIntraLast0, 15,
-                    tables::kLmaxIntraLast1, 21, tables::kRmaxIntraLast0, 27,
-                    tables::kRmaxIntraLast1, 8);
+        buildLookup(tables::kTcoefIntra, 102, tables::kLmaxIntraLast0, 15, tables::kLmaxIntraLast1,
+                    21, tables::kRmaxIntraLast0, 27, tables::kRmaxIntraLast1, 8);
     static const TcoefLookup interLookup =
-        buildLookup(tables::kTcoefInter, 102, tables::kLmaxInterLast0, 27,
-                    tables::kLmaxInterLast1, 41, tables::kRmaxInterLast0, 12,
-                    tables::kRmaxInterLast1, 3);
+        buildLookup(tables::kTcoefInter, 102, tables::kLmaxInterLast0, 27, tables::kLmaxInterLast1,
+                    41, tables::kRmaxInterLast0, 12, tables::kRmaxInterLast1, 3);
     return intra ? intraLookup : interLookup;
 }
 
@@ -69,7 +67,8 @@ int encPutTcoef(COutBitStream* bs, bool intra, int last, int run, int level) {
     int magnitude = std::abs(level);
     if (magnitude > kMaxLevel) magnitude = kMaxLevel;
 
-    if (const tables::Vlc* v = tableCode(t, last, run, magnitude)) return putCodeAndSign(bs, *v, sign);
+    if (const tables::Vlc* v = tableCode(t, last, run, magnitude))
+        return putCodeAndSign(bs, *v, sign);
 
     const tables::Vlc& esc = tables::kTcoefEscape;
     // Escape 1: the level reduced by LMAX.
