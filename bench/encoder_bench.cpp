@@ -41,13 +41,16 @@ void BM_SpiralSearch(benchmark::State& state) {
     const EncKernels k = kernelsFor(static_cast<int>(state.range(0)));
     state.SetLabel(variantName(static_cast<int>(state.range(0))));
     SearchData d;
+    const std::vector<EncSpiralStep> order = encSpiralOrder(8);
+    const EncSearchArea area = {
+        order.data(),       static_cast<int>(order.size()), 64, 48, SearchData::kWidth,
+        SearchData::kHeight};
     for (auto _ : state) {
         int best = k.sad16(d.cur, d.origin() + 48 * SearchData::kStride + 64, SearchData::kStride,
                            1 << 30) -
                    129;
         int x = 64, y = 48;
-        k.spiralSearch(d.cur, d.origin(), SearchData::kStride, 64, 48, 8, SearchData::kWidth,
-                       SearchData::kHeight, &best, &x, &y);
+        k.spiralSearch(d.cur, d.origin(), SearchData::kStride, area, &best, &x, &y);
         benchmark::DoNotOptimize(best);
     }
 }

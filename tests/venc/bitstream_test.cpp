@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
 #include "venc/enc_bitstrm.h"
 #include "venc/enc_codehead.h"
 #include "venc/enc_global.h"
@@ -15,6 +18,21 @@ using venc_test::ModeRecords;
 
 std::string written(const COutBitStream& bs) {
     return bitString(bs.buffer(), static_cast<size_t>(bs.byteCount()));
+}
+
+// Every bit put into a writer so far (the byte under construction is completed with
+// zeros to read it, which ends the writer's use).
+std::string bitsWritten(COutBitStream* bs) {
+    const int total = static_cast<int>(bs->totalBits());
+    if (bs->freeBits() != 8) bs->put(0, bs->freeBits(), "pad");
+    return written(*bs).substr(0, static_cast<size_t>(total));
+}
+
+std::string withoutSpaces(const std::string& s) {
+    std::string out;
+    for (char c : s)
+        if (c != ' ') out += c;
+    return out;
 }
 
 TEST(BitWriterTest, PutsFieldsMostSignificantBitFirst) {
@@ -85,40 +103,13 @@ TEST(StreamHeaderTest, VoAndVolHeadersAreTheGoldenBytes) {
 TEST(StreamHeaderTest, VopHeadersMatchTheExamples) {
     struct Case {
         int codingType, time, qp;
-        std::string bits;  // after the 32-bit start code
+        const char* bits;  // after the 32-bit start code, spaces between the fields
     };
+    // The P-VOP at time 33 codes exactly the bits of the one at time 3.
     const Case cases[] = {
-        {0, 0, 3,
-         "00"
-         "111111111111111111110"
-         "1"
-         "00000"
-         "1"
-         "1"
-         "000"
-         "00011"},
-        {1, 3, 4,
-         "01"
-         "111111111111111111110"
-         "1"
-         "00011"
-         "1"
-         "1"
-         "0"
-         "000"
-         "00100"
-         "001"},
-        {1, 33, 4,
-         "01"
-         "111111111111111111110"
-         "1"
-         "00011"
-         "1"
-         "1"
-         "0"
-         "000"
-         "00100"
-         "001"},
+        {0, 0, 3, "00 111111111111111111110 1 00000 1 1 000 00011"},
+        {1, 3, 4, "01 111111111111111111110 1 00011 1 1 0 000 00100 001"},
+        {1, 33, 4, "01 111111111111111111110 1 00011 1 1 0 000 00100 001"},
     };
     for (const Case& c : cases) {
         ModeRecords records;
@@ -126,13 +117,9 @@ TEST(StreamHeaderTest, VopHeadersMatchTheExamples) {
         encStatsClear(&enc_g_statsVOP);
         COutBitStream bs;
         encWriteVOPHeader(&bs, c.qp, c.time, encTimeIncrementBits(30));
-        const uint32_t headerBits = bs.totalBits();
-        bs.align();
-        const std::string bits = written(bs);
-        EXPECT_EQ(headerBits, 32 + c.bits.size()) << c.time;
-        EXPECT_EQ(bits.substr(0, 32), "00000000000000000000000110110110");
-        EXPECT_EQ(bits.substr(32, c.bits.size()), c.bits) << c.time;
-        EXPECT_EQ(enc_g_statsVOP.nBitsHead, static_cast<int>(headerBits) - 2);
+        const std::string expected = "00000000000000000000000110110110" + withoutSpaces(c.bits);
+        EXPECT_EQ(bitsWritten(&bs), expected) << c.time;
+        EXPECT_EQ(enc_g_statsVOP.nBitsHead, static_cast<int>(expected.size()) - 2);
         EXPECT_EQ(enc_g_statsVOP.nBitsStuffing, 2);  // the two marker bits
     }
 }
@@ -153,105 +140,50 @@ TEST(VlcTest, CoefficientEventsUseTheFirstFormThatExists) {
     struct Case {
         bool intra;
         int last, run, level;
-        std::string bits;
+        const char* bits;
     };
     const Case cases[] = {
-        {false, 0, 0, 1,
-         "10"
-         "0"},  // table code, positive
-        {false, 0, 0, -1,
-         "10"
-         "1"},  // table code, negative
-        {false, 1, 0, 1,
-         "0111"
-         "0"},
-        {false, 0, 0, 13,
-         "0000011"
-         "0"
-         "10"
-         "0"},  // escape 1: 13 - LMAX 12 = 1 (0,0,1)
-        {false, 0, 27, 1,
-         "0000011"
-         "10"
-         "10"
-         "0"},  // escape 2: run 27 - RMAX 26 - 1 = 0
-        {true, 0, 0, 2047,
-         "0000011"
-         "11"
-         "0"
-         "000000"
-         "1"
-         "011111111111"
-         "1"},
-        {true, 1, 5, -100,
-         "0000011"
-         "11"
-         "1"
-         "000101"
-         "1"
-         "111110011100"
-         "1"},
-        {true, 0, 0, 28,
-         "0000011"
-         "0"
-         "10"
-         "0"},  // intra escape 1: 28 - 27 = 1
+        {false, 0, 0, 1, "10 0"},   // table code, positive
+        {false, 0, 0, -1, "10 1"},  // table code, negative
+        {false, 1, 0, 1, "0111 0"},
+        {false, 0, 0, 13, "0000011 0 10 0"},   // escape 1: 13 - LMAX 12 = 1
+        {false, 0, 27, 1, "0000011 10 10 0"},  // escape 2: run 27 - RMAX 26 - 1 = 0
+        {true, 0, 0, 28, "0000011 0 10 0"},    // intra escape 1: 28 - 27 = 1
+        {true, 0, 0, 2047, "0000011 11 0 000000 1 011111111111 1"},  // escape 3
+        {true, 1, 5, -100, "0000011 11 1 000101 1 111110011100 1"},
     };
     for (const Case& c : cases) {
         COutBitStream bs;
         const int n = encPutTcoef(&bs, c.intra, c.last, c.run, c.level);
-        EXPECT_EQ(n, static_cast<int>(c.bits.size())) << c.level;
-        bs.put(0, 32, "pad");
-        EXPECT_EQ(written(bs).substr(0, c.bits.size()), c.bits)
-            << c.intra << c.last << c.run << c.level;
+        const std::string bits = bitsWritten(&bs);
+        EXPECT_EQ(bits, withoutSpaces(c.bits)) << c.intra << c.last << c.run << c.level;
+        EXPECT_EQ(n, static_cast<int>(bits.size()));
     }
 }
 
 TEST(VlcTest, IntraDcAndMotionCodes) {
-    struct DcCase {
-        int diff;
-        bool luma;
-        std::string bits;
+    struct Case {
+        std::function<int(COutBitStream*)> write;
+        const char* bits;
     };
-    const DcCase dcCases[] = {{0, true, "011"},
-                              {0, false, "11"},
-                              {-5, true,
-                               "010"
-                               "010"},
-                              {6, true,
-                               "010"
-                               "110"},
-                              {1, false,
-                               "10"
-                               "1"},
-                              {-255, true,
-                               "0000001"
-                               "00000000"}};
-    for (const DcCase& c : dcCases) {
-        COutBitStream bs;
-        EXPECT_EQ(encPutIntraDC(&bs, c.diff, c.luma), static_cast<int>(c.bits.size()));
-        bs.put(0, 32, "pad");
-        EXPECT_EQ(written(bs).substr(0, c.bits.size()), c.bits) << c.diff;
-    }
-    struct MvCase {
-        int code;
-        std::string bits;
+    const Case cases[] = {
+        {[](COutBitStream* b) { return encPutIntraDC(b, 0, true); }, "011"},
+        {[](COutBitStream* b) { return encPutIntraDC(b, 0, false); }, "11"},
+        {[](COutBitStream* b) { return encPutIntraDC(b, -5, true); }, "010 010"},
+        {[](COutBitStream* b) { return encPutIntraDC(b, 6, true); }, "010 110"},
+        {[](COutBitStream* b) { return encPutIntraDC(b, 1, false); }, "10 1"},
+        {[](COutBitStream* b) { return encPutIntraDC(b, -255, true); }, "0000001 00000000"},
+        {[](COutBitStream* b) { return encPutMotionCode(b, 0); }, "1"},
+        {[](COutBitStream* b) { return encPutMotionCode(b, 1); }, "01 0"},
+        {[](COutBitStream* b) { return encPutMotionCode(b, -1); }, "01 1"},
+        {[](COutBitStream* b) { return encPutMotionCode(b, -32); }, "000000000010 1"},
     };
-    const MvCase mvCases[] = {{0, "1"},
-                              {1,
-                               "01"
-                               "0"},
-                              {-1,
-                               "01"
-                               "1"},
-                              {-32,
-                               "000000000010"
-                               "1"}};
-    for (const MvCase& c : mvCases) {
+    for (const Case& c : cases) {
         COutBitStream bs;
-        EXPECT_EQ(encPutMotionCode(&bs, c.code), static_cast<int>(c.bits.size()));
-        bs.put(0, 32, "pad");
-        EXPECT_EQ(written(bs).substr(0, c.bits.size()), c.bits) << c.code;
+        const int n = c.write(&bs);
+        const std::string bits = bitsWritten(&bs);
+        EXPECT_EQ(bits, withoutSpaces(c.bits));
+        EXPECT_EQ(n, static_cast<int>(bits.size())) << c.bits;
     }
 }
 

@@ -21,6 +21,7 @@ using testing_util::fileExists;
 using testing_util::readFile;
 using testing_util::shellQuote;
 using testing_util::TempDir;
+using venc_test::encodeFile;
 using venc_test::frameBytes;
 using venc_test::parseVops;
 using venc_test::runEncode;
@@ -77,10 +78,10 @@ TEST(EncodeOracleTest, FfmpegDecodesOurStreamsToOurReconstruction) {
     venc_test::makeNaturalInput(input, 176, 144, 40);
     for (const Case& c : cases) {
         const std::string stream = dir.file("out.m4v"), recon = dir.file("recon.yuv");
-        venc_test::EncodeResult r =
-            runEncode("--source-size 176x144 --source-fps 10 --fps 10 --size " +
-                      sizeArg(c.width, c.height) + " --bitrate 100000 " + c.extra + " --recon " +
-                      shellQuote(recon) + " " + shellQuote(input) + " " + shellQuote(stream));
+        venc_test::EncodeResult r = encodeFile(
+            "--source-size 176x144 --source-fps 10 --fps 10 --size " + sizeArg(c.width, c.height) +
+                " --bitrate 100000 " + c.extra + " --recon " + shellQuote(recon),
+            input, stream);
         ASSERT_EQ(r.exitCode, 0) << r.log;
         EXPECT_EQ(r.vops, 40);
         const auto ours = readFile(recon);
@@ -104,8 +105,9 @@ TEST(EncodeOracleTest, BitRateMeetsTheTarget) {
     for (int bitRate : {100000, 80000, 50000}) {
         const std::string stream = dir.file("out.m4v");
         venc_test::EncodeResult r =
-            runEncode("--source-size 176x144 --source-fps 10 --size 176x144 --fps 10 --bitrate " +
-                      std::to_string(bitRate) + " " + shellQuote(input) + " " + shellQuote(stream));
+            encodeFile("--source-size 176x144 --source-fps 10 --size 176x144 --fps 10 --bitrate " +
+                           std::to_string(bitRate),
+                       input, stream);
         ASSERT_EQ(r.exitCode, 0) << r.log;
         ASSERT_EQ(r.vops, 300);
         const auto vops = parseVops(readFile(stream));
@@ -144,9 +146,8 @@ TEST(EncodeRunTest, StaticSceneCodesOnlySkippedMacroblocks) {
         std::vector<uint8_t> frames;
         for (int i = 0; i < 12; ++i) frames.insert(frames.end(), c.frame.begin(), c.frame.end());
         testing_util::writeFile(input, frames);
-        venc_test::EncodeResult r =
-            runEncode("--source-size 176x144 --source-fps 8 --size 176x144 --bitrate 100000 " +
-                      shellQuote(input) + " " + shellQuote(stream));
+        venc_test::EncodeResult r = encodeFile(
+            "--source-size 176x144 --source-fps 8 --size 176x144 --bitrate 100000", input, stream);
         ASSERT_EQ(r.exitCode, 0) << r.log;
         const auto vops = parseVops(readFile(stream));
         ASSERT_EQ(vops.size(), 12u);
@@ -159,10 +160,9 @@ TEST(EncodeRunTest, IntraCycleAndVopTimes) {
     TempDir dir;
     const std::string input = dir.file("tiny.yuv"), stream = dir.file("out.m4v");
     venc_test::makeNaturalInput(input, 16, 16, 205);
-    venc_test::EncodeResult r = runEncode(
-        "--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
-        "--bitrate 100000 " +
-        shellQuote(input) + " " + shellQuote(stream));
+    venc_test::EncodeResult r =
+        encodeFile("--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 --bitrate 100000",
+                   input, stream);
     ASSERT_EQ(r.exitCode, 0) << r.log;
     const auto vops = parseVops(readFile(stream));
     ASSERT_EQ(vops.size(), 205u);
@@ -177,10 +177,9 @@ TEST(EncodeRunTest, StopsAfter16667Vops) {
     TempDir dir;
     const std::string input = dir.file("long.yuv"), stream = dir.file("out.m4v");
     venc_test::makeFlatInput(input, 16, 16, std::vector<uint8_t>(16700, 77));
-    venc_test::EncodeResult r = runEncode(
-        "--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 "
-        "--bitrate 100000 " +
-        shellQuote(input) + " " + shellQuote(stream) + " | tail -n 3");
+    venc_test::EncodeResult r =
+        runEncode("--source-size 16x16 --source-fps 10 --size 16x16 --fps 10 --bitrate 100000 " +
+                  shellQuote(input) + " " + shellQuote(stream) + " | tail -n 3");
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 16667);
     EXPECT_EQ(parseVops(readFile(stream)).size(), 16667u);
@@ -190,10 +189,8 @@ TEST(EncodeRunTest, SourceWithoutFramesGivesOnlyTheStreamHeaders) {
     TempDir dir;
     const std::string input = dir.file("empty.yuv"), stream = dir.file("out.m4v");
     testing_util::writeFile(input, {});
-    venc_test::EncodeResult r = runEncode(
-        "--source-size 176x144 --source-fps 10 --size 176x144 "
-        "--bitrate 80000 " +
-        shellQuote(input) + " " + shellQuote(stream));
+    venc_test::EncodeResult r = encodeFile(
+        "--source-size 176x144 --source-fps 10 --size 176x144 --bitrate 80000", input, stream);
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 0);
     EXPECT_EQ(readFile(stream).size(), 18u);
@@ -206,10 +203,8 @@ TEST(EncodeRunTest, ExactReconstructionPrintsTheIdenticalPsnr) {
     TempDir dir;
     const std::string input = dir.file("flat.yuv"), stream = dir.file("out.m4v");
     venc_test::makeFlatInput(input, 176, 144, {128});
-    venc_test::EncodeResult r = runEncode(
-        "--source-size 176x144 --source-fps 8 --size 176x144 "
-        "--bitrate 100000 " +
-        shellQuote(input) + " " + shellQuote(stream));
+    venc_test::EncodeResult r = encodeFile(
+        "--source-size 176x144 --source-fps 8 --size 176x144 --bitrate 100000", input, stream);
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_NE(
         r.log.find("\t psnrY: 10000.000000\n\t psnrU: 1000000.000000\n\t psnrV: 1000000.000000\n"),
@@ -334,10 +329,10 @@ TEST(EncodeRunTest, OddSourceSize) {
     }
     ASSERT_EQ(odd.size(), 5 * frameBytes(175, 143));
     testing_util::writeFile(input, odd);
-    venc_test::EncodeResult r = runEncode(
-        "--source-size 175x143 --source-fps 10 --size 176x144 --fps 10 "
-        "--bitrate 100000 --crop 1,2,3,0 " +
-        shellQuote(input) + " " + shellQuote(stream));
+    venc_test::EncodeResult r = encodeFile(
+        "--source-size 175x143 --source-fps 10 --size 176x144 --fps 10 --bitrate 100000 "
+        "--crop 1,2,3,0",
+        input, stream);
     ASSERT_EQ(r.exitCode, 0) << r.log;
     EXPECT_EQ(r.vops, 5);
     EXPECT_EQ(ffmpegDecode(dir, stream).size(), 5 * frameBytes(176, 144));
@@ -361,8 +356,7 @@ TEST(EncodeRunTest, FailuresFailTheJob) {
     };
     for (const Case& c : cases) {
         const std::string stream = dir.file("out.m4v");
-        venc_test::EncodeResult r = runEncode(c.options + " --bitrate 100000 " + shellQuote(input) +
-                                              " " + shellQuote(stream));
+        venc_test::EncodeResult r = encodeFile(c.options + " --bitrate 100000", input, stream);
         EXPECT_EQ(r.exitCode, 1) << c.options;
         EXPECT_NE(r.log.find(c.message), std::string::npos) << r.log;
         EXPECT_FALSE(fileExists(stream)) << c.options;

@@ -60,12 +60,29 @@ TEST(KernelTest, SadVariantsMatchThePlainKernel) {
     }
 }
 
+TEST(KernelTest, SpiralOrderWalksEachRingFromItsBottomRightCorner) {
+    const std::vector<EncSpiralStep> order = encSpiralOrder(8);
+    ASSERT_EQ(order.size(), 8u * (1 + 8) / 2 * 8);  // 8i positions in ring i
+    const int ring1[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {-1, 0}, {-1, -1}, {0, -1}, {1, -1}, {1, 0}};
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(order[k].dx, ring1[k][0]) << k;
+        EXPECT_EQ(order[k].dy, ring1[k][1]) << k;
+    }
+    // Ring 2 starts at (2, 2) and goes left first; ring 8 ends just below its start.
+    EXPECT_EQ(order[8].dx, 2);
+    EXPECT_EQ(order[9].dx, 1);
+    EXPECT_EQ(order[9].dy, 2);
+    EXPECT_EQ(order.back().dx, 8);
+    EXPECT_EQ(order.back().dy, 7);
+}
+
 TEST(KernelTest, SpiralSearchVariantsMatchThePlainKernel) {
     std::mt19937 rng(kSeed);
     const int width = 64, height = 48, stride = width + 32;
     std::vector<uint8_t> plane(static_cast<size_t>(stride) * (height + 32));
     std::vector<uint8_t> cur(256);
     const uint8_t* origin = plane.data() + 16 * stride + 16;
+    const std::vector<EncSpiralStep> order = encSpiralOrder(8);
     for (const Variant& v : fastVariants()) {
         for (int trial = 0; trial < 300; ++trial) {
             // Smooth content with noise, so that the search finds varied minima and ties.
@@ -83,10 +100,10 @@ TEST(KernelTest, SpiralSearchVariantsMatchThePlainKernel) {
             const int start = static_cast<int>(rng() % 3000) - 129;
             int bestPlain = start, xPlain = 16 * column, yPlain = 16 * row;
             int bestFast = start, xFast = xPlain, yFast = yPlain;
-            encSpiralSearchPlain(cur.data(), origin, stride, 16 * column, 16 * row, 8, width,
-                                 height, &bestPlain, &xPlain, &yPlain);
-            v.kernels.spiralSearch(cur.data(), origin, stride, 16 * column, 16 * row, 8, width,
-                                   height, &bestFast, &xFast, &yFast);
+            const EncSearchArea area = {
+                order.data(), static_cast<int>(order.size()), 16 * column, 16 * row, width, height};
+            encSpiralSearchPlain(cur.data(), origin, stride, area, &bestPlain, &xPlain, &yPlain);
+            v.kernels.spiralSearch(cur.data(), origin, stride, area, &bestFast, &xFast, &yFast);
             ASSERT_EQ(bestFast, bestPlain) << v.name << " seed " << kSeed << " trial " << trial;
             ASSERT_EQ(xFast, xPlain) << v.name << " seed " << kSeed << " trial " << trial;
             ASSERT_EQ(yFast, yPlain) << v.name << " seed " << kSeed << " trial " << trial;

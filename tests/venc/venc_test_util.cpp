@@ -83,4 +83,10 @@ EncodeResult runEncode(const std::string& args) {
     return r;
 }
 
+EncodeResult encodeFile(const std::string& options, const std::string& input,
+                        const std::string& output) {
+    return runEncode(options + " " + testing_util::shellQuote(input) + " " +
+                     testing_util::shellQuote(output));
+}
+
 }  // namespace venc_test

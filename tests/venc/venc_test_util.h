@@ -53,6 +53,10 @@ struct EncodeResult {
 // Runs kinolite-cli encode with `args` (options and file names).
 EncodeResult runEncode(const std::string& args);
 
+// Runs kinolite-cli encode with `options` on the files `input` and `output`.
+EncodeResult encodeFile(const std::string& options, const std::string& input,
+                        const std::string& output);
+
 // Frame size in bytes of planar 4:2:0 frames.
 inline size_t frameBytes(int width, int height) {
     return static_cast<size_t>(width) * height + 2 * static_cast<size_t>(width / 2) * (height / 2);

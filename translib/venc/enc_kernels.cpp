@@ -172,21 +172,26 @@ void fdctColumn(const int16_t* c, int16_t* out) {
     out[40] = static_cast<int16_t>((e3 * 6811 + e2 * 4551 + 131072) >> 18);
 }
 
-// Inverse DCT, first stage (rows, in place on 32-bit values).
-void idctRow(int32_t* b) {
-    int x0 = (b[0] * 2048) + 128, x1 = b[4] * 2048, x2 = b[6], x3 = b[2];
-    int x4 = b[1], x5 = b[7], x6 = b[5], x7 = b[3], x8, p;
-    p = 565 * (x4 + x5);
-    x4 = p + 2276 * x4;
-    x5 = p - 3406 * x5;
-    p = 2408 * (x6 + x7);
-    x6 = p - 799 * x6;
-    x7 = p - 4017 * x7;
+// One pass of the inverse DCT over eight values `stride` apart, in place. The row pass
+// scales the DC and F4 inputs by 2^11 and rounds with 128; the column pass scales them by
+// 2^8, rounds with 8192 and also rounds (+4) and shifts (>> 3) the three rotation products.
+template <int kStride, int kInputShift, int kInputRound, int kProductRound, int kProductShift,
+          int kOutputShift>
+void idctPass(int32_t* b) {
+    int x0 = b[0] * (1 << kInputShift) + kInputRound, x1 = b[4 * kStride] * (1 << kInputShift);
+    int x2 = b[6 * kStride], x3 = b[2 * kStride], x4 = b[kStride], x5 = b[7 * kStride];
+    int x6 = b[5 * kStride], x7 = b[3 * kStride], x8, p;
+    p = 565 * (x4 + x5) + kProductRound;
+    x4 = (p + 2276 * x4) >> kProductShift;
+    x5 = (p - 3406 * x5) >> kProductShift;
+    p = 2408 * (x6 + x7) + kProductRound;
+    x6 = (p - 799 * x6) >> kProductShift;
+    x7 = (p - 4017 * x7) >> kProductShift;
     x8 = x0 + x1;
     x0 -= x1;
-    p = 1108 * (x3 + x2);
-    x2 = p - 3784 * x2;
-    x3 = p + 1568 * x3;
+    p = 1108 * (x3 + x2) + kProductRound;
+    x2 = (p - 3784 * x2) >> kProductShift;
+    x3 = (p + 1568 * x3) >> kProductShift;
     x1 = x4 + x6;
     x4 -= x6;
     x6 = x5 + x7;
@@ -197,49 +202,14 @@ void idctRow(int32_t* b) {
     x0 -= x2;
     x2 = (181 * (x4 + x5) + 128) >> 8;
     x4 = (181 * (x4 - x5) + 128) >> 8;
-    b[0] = (x7 + x1) >> 8;
-    b[1] = (x3 + x2) >> 8;
-    b[2] = (x0 + x4) >> 8;
-    b[3] = (x8 + x6) >> 8;
-    b[4] = (x8 - x6) >> 8;
-    b[5] = (x0 - x4) >> 8;
-    b[6] = (x3 - x2) >> 8;
-    b[7] = (x7 - x1) >> 8;
-}
-
-// Second stage (columns, stride 8).
-void idctColumn(int32_t* b) {
-    int x0 = (b[0] * 256) + 8192, x1 = b[32] * 256, x2 = b[48], x3 = b[16];
-    int x4 = b[8], x5 = b[56], x6 = b[40], x7 = b[24], x8, p;
-    p = 565 * (x4 + x5) + 4;
-    x4 = (p + 2276 * x4) >> 3;
-    x5 = (p - 3406 * x5) >> 3;
-    p = 2408 * (x6 + x7) + 4;
-    x6 = (p - 799 * x6) >> 3;
-    x7 = (p - 4017 * x7) >> 3;
-    x8 = x0 + x1;
-    x0 -= x1;
-    p = 1108 * (x3 + x2) + 4;
-    x2 = (p - 3784 * x2) >> 3;
-    x3 = (p + 1568 * x3) >> 3;
-    x1 = x4 + x6;
-    x4 -= x6;
-    x6 = x5 + x7;
-    x5 -= x7;
-    x7 = x8 + x3;
-    x8 -= x3;
-    x3 = x0 + x2;
-    x0 -= x2;
-    x2 = (181 * (x4 + x5) + 128) >> 8;
-    x4 = (181 * (x4 - x5) + 128) >> 8;
-    b[0] = (x7 + x1) >> 14;
-    b[8] = (x3 + x2) >> 14;
-    b[16] = (x0 + x4) >> 14;
-    b[24] = (x8 + x6) >> 14;
-    b[32] = (x8 - x6) >> 14;
-    b[40] = (x0 - x4) >> 14;
-    b[48] = (x3 - x2) >> 14;
-    b[56] = (x7 - x1) >> 14;
+    b[0] = (x7 + x1) >> kOutputShift;
+    b[kStride] = (x3 + x2) >> kOutputShift;
+    b[2 * kStride] = (x0 + x4) >> kOutputShift;
+    b[3 * kStride] = (x8 + x6) >> kOutputShift;
+    b[4 * kStride] = (x8 - x6) >> kOutputShift;
+    b[5 * kStride] = (x0 - x4) >> kOutputShift;
+    b[6 * kStride] = (x3 - x2) >> kOutputShift;
+    b[7 * kStride] = (x7 - x1) >> kOutputShift;
 }
 
 }  // namespace
@@ -277,27 +247,30 @@ int encZoomSad16Plain(const uint8_t* cur, const uint8_t* zoom, int zoomStride, i
     return sum;
 }
 
-void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
-                          int y0, int range, int width, int height, int* best, int* bestX,
-                          int* bestY) {
+std::vector<EncSpiralStep> encSpiralOrder(int range) {
     static const int kStepX[4] = {-1, 0, 1, 0};
     static const int kStepY[4] = {0, -1, 0, 1};
+    std::vector<EncSpiralStep> order;
     for (int i = 1; i <= range; ++i) {
-        int x = x0 + i, y = y0 + i;
+        int x = i, y = i;
         for (int edge = 0; edge < 4; ++edge) {
-            for (int s = 0; s < 2 * i; ++s) {
-                if (x >= -16 && x < width && y >= -16 && y < height) {
-                    const int sad =
-                        encSad16Plain(cur, refOrigin + y * refStride + x, refStride, *best);
-                    if (sad < *best) {
-                        *best = sad;
-                        *bestX = x;
-                        *bestY = y;
-                    }
-                }
-                x += kStepX[edge];
-                y += kStepY[edge];
-            }
+            for (int s = 0; s < 2 * i; ++s, x += kStepX[edge], y += kStepY[edge])
+                order.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y)});
+        }
+    }
+    return order;
+}
+
+void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                          const EncSearchArea& area, int* best, int* bestX, int* bestY) {
+    for (int k = 0; k < area.count; ++k) {
+        const int x = area.x0 + area.order[k].dx, y = area.y0 + area.order[k].dy;
+        if (x < -16 || x >= area.width || y < -16 || y >= area.height) continue;
+        const int sad = encSad16Plain(cur, refOrigin + y * refStride + x, refStride, *best);
+        if (sad < *best) {
+            *best = sad;
+            *bestX = x;
+            *bestY = y;
         }
     }
 }
@@ -344,8 +317,8 @@ void encFdctPlain(const int16_t* in, int16_t* out) {
 
 void encIdctPlain(const int16_t* in, int32_t* out) {
     for (int i = 0; i < 64; ++i) out[i] = in[i];
-    for (int r = 0; r < 8; ++r) idctRow(out + 8 * r);
-    for (int c = 0; c < 8; ++c) idctColumn(out + c);
+    for (int r = 0; r < 8; ++r) idctPass<1, 11, 128, 0, 0, 8>(out + 8 * r);
+    for (int c = 0; c < 8; ++c) idctPass<8, 8, 8192, 4, 3, 14>(out + c);
 }
 
 unsigned encCpuFlags() {

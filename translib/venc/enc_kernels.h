@@ -5,6 +5,7 @@
 // DCT, and the quantisers (chosen by quantisation type).
 
 #include <cstdint>
+#include <vector>
 
 // Quantiser weights of one matrix with their reciprocals (65536 / w rounded to nearest).
 struct EncQuantMatrix {
@@ -26,15 +27,30 @@ using EncSad16Fn = int (*)(const uint8_t* cur, const uint8_t* ref, int refStride
 // returned.
 using EncZoomSad16Fn = int (*)(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
 
-// The integer spiral search of one macroblock: rings 1..range around (x0, y0) in spiral
-// order (each ring from (x0 + i, y0 + i): left along the bottom, up the left edge, right
-// along the top, down the right edge), skipping positions outside -16 <= x < width,
-// -16 <= y < height. A position whose SAD against `cur` (stride 16) is below *best becomes
-// the best; SADs are abandoned as soon as the sum of complete rows reaches *best.
-// refOrigin is the picture origin of the reference luma (stride refStride).
+// One position of the integer search, as an offset from the zero vector's position.
+struct EncSpiralStep {
+    int16_t dx, dy;
+};
+
+// The positions of rings 1..range around the zero vector in spiral order: ring i starts
+// at (+i, +i) and moves one pixel per step, 2i steps left along the bottom, 2i up the left
+// edge, 2i right along the top and 2i down the right edge.
+std::vector<EncSpiralStep> encSpiralOrder(int range);
+
+// Where the integer search of one macroblock looks.
+struct EncSearchArea {
+    const EncSpiralStep* order;  // positions in spiral order
+    int count;
+    int x0, y0;         // the zero vector's position
+    int width, height;  // positions lie in -16 <= x < width, -16 <= y < height
+};
+
+// The integer search: visits the positions of the area in order, skipping those outside
+// its bounds; a position whose SAD against `cur` (stride 16) is below *best becomes the
+// best (ties keep the earlier one). A SAD is abandoned once the sum of complete rows
+// reaches *best. refOrigin is the picture origin of the reference luma.
 using EncSpiralSearchFn = void (*)(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
-                                   int x0, int y0, int range, int width, int height, int* best,
-                                   int* bestX, int* bestY);
+                                   const EncSearchArea& area, int* best, int* bestX, int* bestY);
 
 // Activity of a 16x16 block (stride 16): the sum of |sample - mean|, mean = sum / 256
 // truncated.
@@ -91,9 +107,8 @@ extern EncKernels enc_g_kernels;
 // Plain kernels (also the reference of the tests of the faster ones).
 int encSad16Plain(const uint8_t* cur, const uint8_t* ref, int refStride, int limit);
 int encZoomSad16Plain(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
-void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
-                          int y0, int range, int width, int height, int* best, int* bestX,
-                          int* bestY);
+void encSpiralSearchPlain(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                          const EncSearchArea& area, int* best, int* bestX, int* bestY);
 int encActivity16Plain(const uint8_t* cur);
 void encBuildZoomPlain(const uint8_t* plane, int width, int height, uint8_t* zoom, int rounding);
 void encFdctPlain(const int16_t* in, int16_t* out);
@@ -102,16 +117,14 @@ void encIdctPlain(const int16_t* in, int32_t* out);
 // SSE2 variants (installed by encInitKernels when the CPU has SSE2).
 int encSad16Sse2(const uint8_t* cur, const uint8_t* ref, int refStride, int limit);
 int encZoomSad16Sse2(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);
-void encSpiralSearchSse2(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
-                         int y0, int range, int width, int height, int* best, int* bestX,
-                         int* bestY);
+void encSpiralSearchSse2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                         const EncSearchArea& area, int* best, int* bestX, int* bestY);
 int encActivity16Sse2(const uint8_t* cur);
 void encBuildZoomSse2(const uint8_t* plane, int width, int height, uint8_t* zoom, int rounding);
 void encFdctSse2(const int16_t* in, int16_t* out);
 // AVX2 variant (installed when the CPU has AVX2).
-void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
-                         int y0, int range, int width, int height, int* best, int* bestX,
-                         int* bestY);
+void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                         const EncSearchArea& area, int* best, int* bestX, int* bestY);
 
 bool encQuantInterMpegSse2(const int16_t* coef, int16_t* level, int qp, const EncQuantMatrix* m);
 

@@ -25,47 +25,39 @@ ENC_AVX2 inline int horizontalSum(__m256i v) {
 }  // namespace
 
 ENC_AVX2 void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
-                                  int x0, int y0, int range, int width, int height, int* bestOut,
-                                  int* bestX, int* bestY) {
+                                  const EncSearchArea& area, int* bestOut, int* bestX, int* bestY) {
     __m256i rows[8];
     for (int k = 0; k < 8; ++k) rows[k] = loadRowPair(cur + 32 * k, 16);
     int best = *bestOut;
-    static const int kStepX[4] = {-1, 0, 1, 0};
-    static const int kStepY[4] = {0, -1, 0, 1};
-    for (int i = 1; i <= range; ++i) {
-        int x = x0 + i, y = y0 + i;
-        for (int edge = 0; edge < 4; ++edge) {
-            const int sx = kStepX[edge], sy = kStepY[edge];
-            for (int s = 0; s < 2 * i; ++s, x += sx, y += sy) {
-                if (x < -16 || x >= width || y < -16 || y >= height) continue;
-                const uint8_t* ref = refOrigin + y * refStride + x;
-                // As in the SSE2 variant, the partial sum is looked at every four rows.
-                const int step = 2 * refStride;
-                __m256i acc =
-                    _mm256_add_epi64(_mm256_sad_epu8(rows[0], loadRowPair(ref, refStride)),
-                                     _mm256_sad_epu8(rows[1], loadRowPair(ref + step, refStride)));
-                if (horizontalSum(acc) >= best) continue;
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[2], loadRowPair(ref + 2 * step, refStride)));
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[3], loadRowPair(ref + 3 * step, refStride)));
-                if (horizontalSum(acc) >= best) continue;
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[4], loadRowPair(ref + 4 * step, refStride)));
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[5], loadRowPair(ref + 5 * step, refStride)));
-                if (horizontalSum(acc) >= best) continue;
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[6], loadRowPair(ref + 6 * step, refStride)));
-                acc = _mm256_add_epi64(
-                    acc, _mm256_sad_epu8(rows[7], loadRowPair(ref + 7 * step, refStride)));
-                const int sum = horizontalSum(acc);
-                if (sum < best) {
-                    best = sum;
-                    *bestX = x;
-                    *bestY = y;
-                }
-            }
+    const int step = 2 * refStride;
+    for (int k = 0; k < area.count; ++k) {
+        const int x = area.x0 + area.order[k].dx, y = area.y0 + area.order[k].dy;
+        if (x < -16 || x >= area.width || y < -16 || y >= area.height) continue;
+        const uint8_t* ref = refOrigin + y * refStride + x;
+        // As in the SSE2 variant, the partial sum is looked at every four rows.
+        __m256i acc =
+            _mm256_add_epi64(_mm256_sad_epu8(rows[0], loadRowPair(ref, refStride)),
+                             _mm256_sad_epu8(rows[1], loadRowPair(ref + step, refStride)));
+        if (horizontalSum(acc) >= best) continue;
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[2], loadRowPair(ref + 2 * step, refStride)));
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[3], loadRowPair(ref + 3 * step, refStride)));
+        if (horizontalSum(acc) >= best) continue;
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[4], loadRowPair(ref + 4 * step, refStride)));
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[5], loadRowPair(ref + 5 * step, refStride)));
+        if (horizontalSum(acc) >= best) continue;
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[6], loadRowPair(ref + 6 * step, refStride)));
+        acc =
+            _mm256_add_epi64(acc, _mm256_sad_epu8(rows[7], loadRowPair(ref + 7 * step, refStride)));
+        const int sum = horizontalSum(acc);
+        if (sum < best) {
+            best = sum;
+            *bestX = x;
+            *bestY = y;
         }
     }
     *bestOut = best;

@@ -77,47 +77,35 @@ int encZoomSad16Sse2(const uint8_t* cur, const uint8_t* zoom, int zoomStride, in
     return horizontalSum(acc);
 }
 
-void encSpiralSearchSse2(const uint8_t* cur, const uint8_t* refOrigin, int refStride, int x0,
-                         int y0, int range, int width, int height, int* bestOut, int* bestX,
-                         int* bestY) {
+void encSpiralSearchSse2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                         const EncSearchArea& area, int* bestOut, int* bestX, int* bestY) {
     __m128i rows[16];
     for (int r = 0; r < 16; ++r) rows[r] = load16(cur + 16 * r);
     int best = *bestOut;
-    static const int kStepX[4] = {-1, 0, 1, 0};
-    static const int kStepY[4] = {0, -1, 0, 1};
-    for (int i = 1; i <= range; ++i) {
-        int x = x0 + i, y = y0 + i;
-        for (int edge = 0; edge < 4; ++edge) {
-            const int sx = kStepX[edge], sy = kStepY[edge];
-            for (int s = 0; s < 2 * i; ++s, x += sx, y += sy) {
-                if (x < -16 || x >= width || y < -16 || y >= height) continue;
-                const uint8_t* ref = refOrigin + y * refStride + x;
-                // The partial sum is looked at every four rows: a position is then abandoned
-                // a little later than row by row, never differently, since partial sums only
-                // grow and a position is taken exactly when its full SAD is below the best.
-                __m128i acc = _mm_setzero_si128();
-                int sum = 0;
-                bool abandoned = false;
-                for (int r = 0; r < 16; r += kRowsPerCheck) {
-                    acc = _mm_add_epi64(acc, _mm_sad_epu8(rows[r], load16(ref + r * refStride)));
-                    acc = _mm_add_epi64(
-                        acc, _mm_sad_epu8(rows[r + 1], load16(ref + (r + 1) * refStride)));
-                    acc = _mm_add_epi64(
-                        acc, _mm_sad_epu8(rows[r + 2], load16(ref + (r + 2) * refStride)));
-                    acc = _mm_add_epi64(
-                        acc, _mm_sad_epu8(rows[r + 3], load16(ref + (r + 3) * refStride)));
-                    sum = horizontalSum(acc);
-                    if (sum >= best) {
-                        abandoned = true;
-                        break;
-                    }
-                }
-                if (!abandoned) {
-                    best = sum;
-                    *bestX = x;
-                    *bestY = y;
-                }
+    for (int k = 0; k < area.count; ++k) {
+        const int x = area.x0 + area.order[k].dx, y = area.y0 + area.order[k].dy;
+        if (x < -16 || x >= area.width || y < -16 || y >= area.height) continue;
+        const uint8_t* ref = refOrigin + y * refStride + x;
+        // The partial sum is looked at every four rows: a position is then abandoned a
+        // little later than row by row, never differently, since partial sums only grow and
+        // a position is taken exactly when its full SAD is below the best.
+        __m128i acc = _mm_setzero_si128();
+        int sum = 0;
+        bool abandoned = false;
+        for (int r = 0; r < 16; r += kRowsPerCheck) {
+            for (int j = 0; j < kRowsPerCheck; ++j)
+                acc = _mm_add_epi64(acc,
+                                    _mm_sad_epu8(rows[r + j], load16(ref + (r + j) * refStride)));
+            sum = horizontalSum(acc);
+            if (sum >= best) {
+                abandoned = true;
+                break;
             }
+        }
+        if (!abandoned) {
+            best = sum;
+            *bestX = x;
+            *bestY = y;
         }
     }
     *bestOut = best;

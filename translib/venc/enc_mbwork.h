@@ -4,6 +4,7 @@
 // macroblock being coded.
 
 #include <cstdint>
+#include <vector>
 
 #include "venc/enc_global.h"
 #include "venc/enc_kernels.h"
@@ -41,12 +42,13 @@ struct EncMbContext {
     EncMbWork work;
     EncQuantMatrix intraMatrix;
     EncQuantMatrix interMatrix;
-    EncMbMode* modeCurr = nullptr;      // current macroblock row, one record per column
-    EncMbMode* modeAbove = nullptr;     // the row above
-    EncPredStore* predCurr = nullptr;   // six stores per column, current row
-    EncPredStore* predAbove = nullptr;  // the row above
-    EncMotionVector* mvs = nullptr;     // five vectors per macroblock of the picture
-    const uint8_t* zoom = nullptr;      // zoom frame of the reference luma
+    EncMbMode* modeCurr = nullptr;           // current macroblock row, one record per column
+    EncMbMode* modeAbove = nullptr;          // the row above
+    EncPredStore* predCurr = nullptr;        // six stores per column, current row
+    EncPredStore* predAbove = nullptr;       // the row above
+    EncMotionVector* mvs = nullptr;          // five vectors per macroblock of the picture
+    std::vector<EncSpiralStep> searchOrder;  // positions of the integer search
+    const uint8_t* zoom = nullptr;           // zoom frame of the reference luma
     int zoomStride = 0;
     int complexitySum = 0;  // motion-search complexity of the current P-VOP
 };

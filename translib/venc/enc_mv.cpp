@@ -133,8 +133,13 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
     // Integer spiral search around the zero vector.
     int best = k.sad16(src, refY + y0 * stride + x0, stride, INT32_MAX) - kZeroVectorBias;
     int bestX = x0, bestY = y0;
-    k.spiralSearch(src, refY, stride, x0, y0, enc_g_vopmd->iSearchRangeForward, geo.alignedWidth,
-                   geo.alignedHeight, &best, &bestX, &bestY);
+    const EncSearchArea area = {ctx->searchOrder.data(),
+                                static_cast<int>(ctx->searchOrder.size()),
+                                x0,
+                                y0,
+                                geo.alignedWidth,
+                                geo.alignedHeight};
+    k.spiralSearch(src, refY, stride, area, &best, &bestX, &bestY);
     const int dx = bestX - x0, dy = bestY - y0;
 
     // Half-pel refinement on the zoom frame around the best whole-pel position.

@@ -67,6 +67,10 @@ class EncoderSession {
     SourceFrame prepareSourceFrame();
     void codeIVop(int vopTime);
     void codePVop(int vopTime);
+    // Codes every macroblock in raster order with code(column, row, mode record), keeping
+    // the statistics and exchanging the row records after every row.
+    template <class CodeMacroblock>
+    void forEachMacroblock(CodeMacroblock code);
     void finishVop(bool intra);
     void measurePsnr();
     bool writeBlock(const uint8_t* data, int bytes);
@@ -260,6 +264,11 @@ void EncoderSession::allocateBuffers() {
     ctx.mvs = m_mvs.data();
     ctx.zoom = m_zoom.data();
     ctx.zoomStride = 2 * g.strideY;
+    try {
+        ctx.searchOrder = encSpiralOrder(enc_g_vopmd->iSearchRangeForward);
+    } catch (const std::bad_alloc&) {
+        encFail("motion search malloc failed!\n");
+    }
 }
 
 bool EncoderSession::writeBlock(const uint8_t* data, int bytes) {
@@ -331,6 +340,21 @@ void EncoderSession::frameLoop() {
     printSummary();
 }
 
+template <class CodeMacroblock>
+void EncoderSession::forEachMacroblock(CodeMacroblock code) {
+    EncMbContext& ctx = *m_ctx;
+    for (int row = 0; row < m_geo.mbRows; ++row) {
+        for (int col = 0; col < m_geo.mbCols; ++col) {
+            encStatsClear(&enc_g_statsMB);
+            code(col, row, &ctx.modeCurr[col]);
+            encStatsAdd(&enc_g_statsVOP, &enc_g_statsMB);
+        }
+        // The current row becomes the row above.
+        std::swap(ctx.predCurr, ctx.predAbove);
+        std::swap(ctx.modeCurr, ctx.modeAbove);
+    }
+}
+
 void EncoderSession::codeIVop(int vopTime) {
     EncMbContext& ctx = *m_ctx;
     encStatsClear(&enc_g_statsVOP);
@@ -339,22 +363,15 @@ void EncoderSession::codeIVop(int vopTime) {
     const int qp = encRateControlIntraQP();
     std::printf("\t QP: %d\n", qp);
     encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
-    for (int row = 0; row < m_geo.mbRows; ++row) {
-        for (int col = 0; col < m_geo.mbCols; ++col) {
-            encStatsClear(&enc_g_statsMB);
-            EncMbMode* mode = &ctx.modeCurr[col];
-            mode->bSkip = 0;
-            mode->dctMd = INTRA;
-            mode->iQP = qp;
-            encCopySourceMB(&ctx, m_src.planes, col, row);
-            encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
-            encWriteIVopMBHeader(m_bs.get(), mode);
-            encWriteIntraTexture(m_bs.get(), &ctx, mode);
-            encStatsAdd(&enc_g_statsVOP, &enc_g_statsMB);
-        }
-        std::swap(ctx.predCurr, ctx.predAbove);
-        std::swap(ctx.modeCurr, ctx.modeAbove);
-    }
+    forEachMacroblock([&](int col, int row, EncMbMode* mode) {
+        mode->bSkip = 0;
+        mode->dctMd = INTRA;
+        mode->iQP = qp;
+        encCopySourceMB(&ctx, m_src.planes, col, row);
+        encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
+        encWriteIVopMBHeader(m_bs.get(), mode);
+        encWriteIntraTexture(m_bs.get(), &ctx, mode);
+    });
     finishVop(true);
 }
 
@@ -371,32 +388,25 @@ void EncoderSession::codePVop(int vopTime) {
     const int qp = encRateControlInterQP();
     std::printf("\t QP: %d\n", qp);
     encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
-    for (int row = 0; row < m_geo.mbRows; ++row) {
-        for (int col = 0; col < m_geo.mbCols; ++col) {
-            encStatsClear(&enc_g_statsMB);
-            EncMbMode* mode = &ctx.modeCurr[col];
-            mode->iQP = qp;
-            encCopySourceMB(&ctx, m_src.planes, col, row);
-            EncMotionVector* mvs = &ctx.mvs[(row * m_geo.mbCols + col) * enc_MVS_PER_MB];
-            encEstimate(&ctx, mode, mvs, m_ref0.planes.y, col, row);
-            if (mode->dctMd == INTRA) {
-                encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
-                encWritePVopMBHeader(m_bs.get(), mode);
-                encWriteIntraTexture(m_bs.get(), &ctx, mode);
-            } else {
-                encCompensate(&ctx, mvs, m_ref0.planes, col, row);
-                encCodeInterMB(&ctx, m_ref1.planes, col, row, mode, mvs);
-                encWritePVopMBHeader(m_bs.get(), mode);
-                if (!mode->bSkip) {
-                    enc_g_statsMB.nBitsMV += encWriteVector(m_bs.get(), &ctx, col, row);
-                    encWriteInterTexture(m_bs.get(), &ctx, mode);
-                }
-            }
-            encStatsAdd(&enc_g_statsVOP, &enc_g_statsMB);
+    forEachMacroblock([&](int col, int row, EncMbMode* mode) {
+        mode->iQP = qp;
+        encCopySourceMB(&ctx, m_src.planes, col, row);
+        EncMotionVector* mvs = &ctx.mvs[(row * m_geo.mbCols + col) * enc_MVS_PER_MB];
+        encEstimate(&ctx, mode, mvs, m_ref0.planes.y, col, row);
+        if (mode->dctMd == INTRA) {
+            encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
+            encWritePVopMBHeader(m_bs.get(), mode);
+            encWriteIntraTexture(m_bs.get(), &ctx, mode);
+            return;
         }
-        std::swap(ctx.predCurr, ctx.predAbove);
-        std::swap(ctx.modeCurr, ctx.modeAbove);
-    }
+        encCompensate(&ctx, mvs, m_ref0.planes, col, row);
+        encCodeInterMB(&ctx, m_ref1.planes, col, row, mode, mvs);
+        encWritePVopMBHeader(m_bs.get(), mode);
+        if (!mode->bSkip) {
+            enc_g_statsMB.nBitsMV += encWriteVector(m_bs.get(), &ctx, col, row);
+            encWriteInterTexture(m_bs.get(), &ctx, mode);
+        }
+    });
     finishVop(false);
 }
 
