@@ -212,7 +212,21 @@ TEST(EncodeRunTest, ExactReconstructionPrintsTheIdenticalPsnr) {
         << r.log;
 }
 
-// Settings of an in-process run; the callback may change the mode records.
+// The job fields an encoding run reads: the source, the frame rates, no crop.
+void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate) {
+    ConversionContext& c = g_context;
+    c.success = 1;
+    c.sourceWidth = sourceWidth;
+    c.sourceHeight = sourceHeight;
+    c.sourceFrameRate = sourceRate;
+    c.frameRate = targetRate;
+    c.cropEnabled = 1;
+    c.cropLeft = c.cropTop = c.cropHorizontal = c.cropVertical = 0;
+    c.videoBytes = 0;
+    c.videoProgress = 0;
+}
+
+// What an in-process run leaves: its outcome, the stream and the reconstruction.
 struct InProcessRun {
     int success = 0;
     int vops = 0;
@@ -225,15 +239,7 @@ InProcessRun encodeInProcess(const TempDir& dir, const std::string& input, int s
                              const std::function<void(EncVolMode&, EncVopMode&)>& configure) {
     InProcessRun run;
     ConversionContext& c = g_context;
-    c.success = 1;
-    c.sourceWidth = sourceWidth;
-    c.sourceHeight = sourceHeight;
-    c.sourceFrameRate = sourceRate;
-    c.frameRate = targetRate;
-    c.cropEnabled = 1;
-    c.cropLeft = c.cropTop = c.cropHorizontal = c.cropVertical = 0;
-    c.videoBytes = 0;
-    c.videoProgress = 0;
+    setSourceJob(sourceWidth, sourceHeight, sourceRate, targetRate);
     const std::string streamPath = dir.file("inproc.m4v"), reconPath = dir.file("inproc.yuv");
     c.output = std::fopen(streamPath.c_str(), "wb");
     FILE* recon = std::fopen(reconPath.c_str(), "wb");
@@ -372,12 +378,7 @@ TEST(EncodeRunTest, ShortWriteEndsTheRun) {
     TempDir dir;
     const std::string input = dir.file("in.yuv");
     venc_test::makeFlatInput(input, 176, 144, {1, 2, 3});
-    g_context.success = 1;
-    g_context.sourceWidth = 176;
-    g_context.sourceHeight = 144;
-    g_context.sourceFrameRate = 8;
-    g_context.frameRate = 8;
-    g_context.videoBytes = 0;
+    setSourceJob(176, 144, 8, 8);
     g_context.output = std::fopen("/dev/full", "wb");
     ASSERT_NE(g_context.output, nullptr);
     std::setvbuf(g_context.output, nullptr, _IONBF, 0);

@@ -106,7 +106,8 @@ void rejectOutliers(int n) {
         if (std::fabs(errors[i]) > threshold) s.rgbRejected[i] = 1;
 }
 
-// The target of a P-VOP (steps 2 to 5); returns whether the buffer steps were skipped.
+// The target of a P-VOP: from the buffer level, the bits left for the group and the last
+// VOP, aimed at the buffer and held inside its guard band.
 uint32_t interTarget() {
     RateControlState& s = g_rc;
     const double bs = s.uiBufferSize;
