@@ -261,19 +261,32 @@ InProcessRun encodeInProcess(const TempDir& dir, const std::string& input, int s
 }
 
 // 30 frames per second to 10: source frames 1, 4, 7, ... are coded, and the progress
-// counter ends one past the coded VOPs because the failed read of the end counts too.
+// counter ends one past the coded VOPs because the failed read of the end counts too. A
+// dropped frame logs its VOP time and the buffer fullness, and the next frame the same time.
 TEST(EncodeRunTest, FrameRateConversionTakesTheRightFrames) {
     TempDir dir;
     const std::string input = dir.file("levels.yuv");
     std::vector<uint8_t> levels;
     for (int i = 0; i < 30; ++i) levels.push_back(static_cast<uint8_t>(40 + 6 * i));
     venc_test::makeFlatInput(input, 32, 32, levels);
+    testing::internal::CaptureStdout();
     InProcessRun run =
         encodeInProcess(dir, input, 32, 32, 30, 10, [](EncVolMode&, EncVopMode& vop) {
             vop.iWidth = 32;
             vop.iHeight = 32;
         });
+    std::fflush(stdout);
+    const std::string log = testing::internal::GetCapturedStdout();
     ASSERT_EQ(run.success, 1);
+    const std::string dropped = "encode 3 frame\n\t buffer fullness: ";
+    const size_t first = log.find(dropped);
+    ASSERT_NE(first, std::string::npos) << log;
+    const size_t second = log.find(dropped, first + 1);
+    const size_t third = log.find(dropped, second + 1);
+    ASSERT_NE(third, std::string::npos);
+    EXPECT_EQ(log.find("\n", log.find("\n", first) + 1) + 1, second);  // nothing in between
+    EXPECT_EQ(log.find("\n", log.find("\n", second) + 1) + 1, third);
+    EXPECT_EQ(log.compare(log.find("\n", log.find("\n", third) + 1) + 1, 8, "\t P VOP\n"), 0);
     ASSERT_EQ(run.vops, 10);
     EXPECT_EQ(run.progress, 11);
     const size_t frame = frameBytes(32, 32);

@@ -9,6 +9,7 @@
 #include "venc/enc_global.h"
 #include "venc/enc_kernels.h"
 #include "venc/enc_mbenc.h"
+#include "venc/enc_mv.h"
 #include "venc_test_util.h"
 
 namespace {
@@ -52,8 +53,19 @@ class MacroblockFixture : public ::testing::Test {
         std::memset(ctx.work.srcV, value, 64);
     }
 
+    // Motion search over a reference whose planes are all `level`.
+    void setFlatReference(uint8_t level) {
+        std::fill(y.begin(), y.end(), level);
+        zoom.assign(4 * y.size(), 0);
+        enc_g_kernels.buildZoom(y.data(), 64, 64, zoom.data(), 0);
+        ctx.zoom = zoom.data();
+        ctx.zoomStride = 128;
+        ctx.searchOrder = encSpiralOrder(8);
+    }
+
     ModeRecords records{32, 32};
     EncMbContext ctx;
+    std::vector<uint8_t> zoom;
     std::vector<EncMbMode> modes[2];
     std::vector<EncPredStore> stores[2];
     std::vector<uint8_t> y, u, v;
@@ -189,6 +201,65 @@ TEST_F(MacroblockFixture, StaticInterMacroblockIsSkippedAsOneBit) {
     EXPECT_EQ(bs.buffer()[0], 0xBF);  // the bit 1, then stuffing 0111111
     EXPECT_EQ(enc_g_statsMB.nSkipMB, 1);
     EXPECT_EQ(enc_g_statsMB.nBitsCOD, 1);
+}
+
+TEST_F(MacroblockFixture, FlatMacroblockIsIntraWhenInterCostsMoreThan512) {
+    struct Case {
+        uint8_t reference;
+        int dctMd;
+        int complexity;  // what the decision adds to the complexity sum
+    };
+    const Case cases[] = {
+        {100, INTER, 0},              // SAD 0 with the zero-vector bias: cost -129, counted as 0
+        {102, INTER, 512 - 129 + 0},  // cost 512 - 129 = 383: not above 512
+        {103, INTRA, 0},              // cost 768 - 129 = 639 > 0 + 512: intra, activity 0
+    };
+    for (const Case& c : cases) {
+        setFlatSource(100);
+        setFlatReference(c.reference);
+        ctx.complexitySum = 0;
+        EncMbMode mode{};
+        EncMotionVector mvs[5];
+        encEstimate(&ctx, &mode, mvs, recon.y, 0, 0);
+        EXPECT_EQ(mode.dctMd, c.dctMd) << int(c.reference);
+        EXPECT_EQ(mvs[0].iMVX, 0);
+        EXPECT_EQ(mvs[0].iMVY, 0);
+        EXPECT_EQ(ctx.complexitySum, c.dctMd == INTER ? std::max(c.complexity, 0) : 0)
+            << int(c.reference);
+    }
+}
+
+TEST_F(MacroblockFixture, VectorPredictionAndWrapping) {
+    std::vector<EncMotionVector> mvs(4 * enc_MVS_PER_MB);
+    ctx.mvs = mvs.data();
+    auto set = [&](int mb, int x, int y) {
+        for (int i = 0; i < enc_MVS_PER_MB; ++i) encSetVector(&mvs[mb * enc_MVS_PER_MB + i], x, y);
+    };
+    auto bits = [&](int column, int row) {
+        COutBitStream bs;
+        const int n = encWriteVector(&bs, &ctx, column, row);
+        bs.align();
+        return venc_test::bitString(bs.buffer(), static_cast<size_t>(bs.byteCount()))
+            .substr(0, static_cast<size_t>(n));
+    };
+    // The first macroblock predicts (0, 0): -33 half-pels wraps to +31 (code 31, then +),
+    // 0 is the single bit 1.
+    set(0, -33, 0);
+    EXPECT_EQ(bits(0, 0),
+              "000000000011"
+              "0"
+              "1");
+    // Row 0, column 1: the left vector alone is the prediction.
+    set(1, -33, 0);
+    EXPECT_EQ(bits(1, 0),
+              "1"
+              "1");
+    // Row 1, column 0: the median of 0 (no left), above and above-right, (-33, 0) each.
+    set(2, -33, 1);
+    EXPECT_EQ(bits(0, 1),
+              "1"
+              "01"
+              "0");
 }
 
 }  // namespace
