@@ -14,6 +14,8 @@ EncStats enc_g_statsMB;
 
 int enc_g_nBitsModuloBase = 20;
 int enc_g_iVPMBnum = 0;
+uint32_t enc_g_uiSourceFrame = 0;
+EncKernels enc_g_kernels;
 
 namespace {
 

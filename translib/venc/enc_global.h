@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "venc/enc_kernels.h"
 #include "venc/venc.h"
 
 // Macroblock coding modes (field dctMd); the decoder codes them the same way.
@@ -49,6 +50,13 @@ int32_t encStatsTotal(EncStats* s);
 extern int enc_g_nBitsModuloBase;
 // First macroblock of the current video packet (the whole VOP is one packet).
 extern int enc_g_iVPMBnum;
+
+// Source frame number n of frame-rate conversion (the first source frame is 1); the video
+// stage resets it before every job.
+extern uint32_t enc_g_uiSourceFrame;
+
+// The kernel table of the current run.
+extern EncKernels enc_g_kernels;
 
 // One motion vector in half-pel units with its whole and half parts.
 struct EncMotionVector {

@@ -6,8 +6,6 @@
 
 #include "venc/enc_global.h"
 
-EncKernels enc_g_kernels;
-
 namespace {
 
 constexpr int kMaxLevel = 2047;

@@ -101,9 +101,6 @@ unsigned encCpuFlags();
 // iQuantType 1 selects the MPEG quantisers, 0 the H.263 ones.
 void encInitKernels(EncKernels* k, unsigned cpuFlags, int iQuantType);
 
-// The table of the current run.
-extern EncKernels enc_g_kernels;
-
 // Plain kernels (also the reference of the tests of the faster ones).
 int encSad16Plain(const uint8_t* cur, const uint8_t* ref, int refStride, int limit);
 int encZoomSad16Plain(const uint8_t* cur, const uint8_t* zoom, int zoomStride, int limit);

@@ -29,8 +29,6 @@ namespace {
 // Largest source or target picture dimension the encoder accepts.
 constexpr int kMaxDimension = 4096;
 
-// Source frame number n (the first source frame is 1); reset by the video stage.
-uint32_t g_uiSourceFrame = 0;
 int g_iCodedVops = 0;
 FILE* g_reconFile = nullptr;
 
@@ -283,12 +281,12 @@ bool EncoderSession::writeBlock(const uint8_t* data, int bytes) {
 
 SourceFrame EncoderSession::prepareSourceFrame() {
     const ConversionContext& c = g_context;
-    ++g_uiSourceFrame;
-    if (!encKeepSourceFrame(g_uiSourceFrame, c.frameRate, c.sourceFrameRate))
+    ++enc_g_uiSourceFrame;
+    if (!encKeepSourceFrame(enc_g_uiSourceFrame, c.frameRate, c.sourceFrameRate))
         return SourceFrame::Dropped;
     g_context.videoProgress += 1;
     const off_t offset =
-        static_cast<off_t>(g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
+        static_cast<off_t>(enc_g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
     if (fseeko(m_pictures, offset, SEEK_SET) != 0) return SourceFrame::End;
     if (std::fread(m_readBuffer.data(), 1, m_sourceFrameBytes, m_pictures) != m_sourceFrameBytes)
         return SourceFrame::End;
@@ -483,7 +481,7 @@ void EncoderSession::printSummary() {
 }  // namespace
 
 void encResetSourceFrameNumber() {
-    g_uiSourceFrame = 0;
+    enc_g_uiSourceFrame = 0;
 }
 
 int encCodedVopCount() {
