@@ -22,9 +22,12 @@ using testing_util::readFile;
 using testing_util::shellQuote;
 using testing_util::TempDir;
 using venc_test::encodeFile;
+using venc_test::encodeInProcess;
 using venc_test::frameBytes;
+using venc_test::InProcessRun;
 using venc_test::parseVops;
 using venc_test::runEncode;
+using venc_test::setSourceJob;
 
 constexpr double kMinOraclePsnr = 40.0;
 
@@ -210,54 +213,6 @@ TEST(EncodeRunTest, ExactReconstructionPrintsTheIdenticalPsnr) {
         r.log.find("\t psnrY: 10000.000000\n\t psnrU: 1000000.000000\n\t psnrV: 1000000.000000\n"),
         std::string::npos)
         << r.log;
-}
-
-// The job fields an encoding run reads: the source, the frame rates, no crop.
-void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate) {
-    ConversionContext& c = g_context;
-    c.success = 1;
-    c.sourceWidth = sourceWidth;
-    c.sourceHeight = sourceHeight;
-    c.sourceFrameRate = sourceRate;
-    c.frameRate = targetRate;
-    c.cropEnabled = 1;
-    c.cropLeft = c.cropTop = c.cropHorizontal = c.cropVertical = 0;
-    c.videoBytes = 0;
-    c.videoProgress = 0;
-}
-
-// What an in-process run leaves: its outcome, the stream and the reconstruction.
-struct InProcessRun {
-    int success = 0;
-    int vops = 0;
-    int progress = 0;
-    std::vector<uint8_t> stream, recon;
-};
-
-InProcessRun encodeInProcess(const TempDir& dir, const std::string& input, int sourceWidth,
-                             int sourceHeight, uint32_t sourceRate, uint32_t targetRate,
-                             const std::function<void(EncVolMode&, EncVopMode&)>& configure) {
-    InProcessRun run;
-    ConversionContext& c = g_context;
-    setSourceJob(sourceWidth, sourceHeight, sourceRate, targetRate);
-    const std::string streamPath = dir.file("inproc.m4v"), reconPath = dir.file("inproc.yuv");
-    c.output = std::fopen(streamPath.c_str(), "wb");
-    FILE* recon = std::fopen(reconPath.c_str(), "wb");
-    venc_test::ModeRecords records;
-    configure(records.vol, records.vop);
-    encResetSourceFrameNumber();
-    encSetReconstructionFile(recon);
-    encodeVideo(input);
-    encSetReconstructionFile(nullptr);
-    std::fclose(recon);
-    std::fclose(c.output);
-    c.output = nullptr;
-    run.success = c.success;
-    run.vops = encCodedVopCount();
-    run.progress = c.videoProgress;
-    run.stream = readFile(streamPath);
-    run.recon = readFile(reconPath);
-    return run;
 }
 
 // 30 frames per second to 10: source frames 1, 4, 7, ... are coded, and the progress

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <regex>
 
+#include "pipeline/context.h"
+
 namespace venc_test {
 
 std::string bitString(const uint8_t* data, size_t bytes) {
@@ -87,6 +89,46 @@ EncodeResult encodeFile(const std::string& options, const std::string& input,
                         const std::string& output) {
     return runEncode(options + " " + testing_util::shellQuote(input) + " " +
                      testing_util::shellQuote(output));
+}
+
+void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate) {
+    ConversionContext& c = g_context;
+    c.success = 1;
+    c.sourceWidth = sourceWidth;
+    c.sourceHeight = sourceHeight;
+    c.sourceFrameRate = sourceRate;
+    c.frameRate = targetRate;
+    c.cropEnabled = 1;
+    c.cropLeft = c.cropTop = c.cropHorizontal = c.cropVertical = 0;
+    c.videoBytes = 0;
+    c.videoProgress = 0;
+}
+
+InProcessRun encodeInProcess(const testing_util::TempDir& dir, const std::string& input,
+                             int sourceWidth, int sourceHeight, uint32_t sourceRate,
+                             uint32_t targetRate,
+                             const std::function<void(EncVolMode&, EncVopMode&)>& configure) {
+    InProcessRun run;
+    ConversionContext& c = g_context;
+    setSourceJob(sourceWidth, sourceHeight, sourceRate, targetRate);
+    const std::string streamPath = dir.file("inproc.m4v"), reconPath = dir.file("inproc.yuv");
+    c.output = std::fopen(streamPath.c_str(), "wb");
+    FILE* recon = std::fopen(reconPath.c_str(), "wb");
+    ModeRecords records;
+    configure(records.vol, records.vop);
+    encResetSourceFrameNumber();
+    encSetReconstructionFile(recon);
+    encodeVideo(input);
+    encSetReconstructionFile(nullptr);
+    std::fclose(recon);
+    std::fclose(c.output);
+    c.output = nullptr;
+    run.success = c.success;
+    run.vops = encCodedVopCount();
+    run.progress = c.videoProgress;
+    run.stream = testing_util::readFile(streamPath);
+    run.recon = testing_util::readFile(reconPath);
+    return run;
 }
 
 }  // namespace venc_test

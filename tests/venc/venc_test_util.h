@@ -3,6 +3,7 @@
 // made with ffmpeg, running `kinolite-cli encode`, and reading back the stream it writes.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,25 @@ EncodeResult runEncode(const std::string& args);
 // Runs kinolite-cli encode with `options` on the files `input` and `output`.
 EncodeResult encodeFile(const std::string& options, const std::string& input,
                         const std::string& output);
+
+// Sets the job fields an encoding run reads: the source size, the two frame rates, no crop,
+// counters at 0 and success 1.
+void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate);
+
+// What an in-process run leaves: its outcome, the stream and the reconstruction.
+struct InProcessRun {
+    int success = 0;
+    int vops = 0;
+    int progress = 0;
+    std::vector<uint8_t> stream, recon;
+};
+
+// Encodes `input` in this process with the default records (176 x 144, 100000 bit/s)
+// as `configure` changes them; the stream and reconstruction pass through files in `dir`.
+InProcessRun encodeInProcess(const testing_util::TempDir& dir, const std::string& input,
+                             int sourceWidth, int sourceHeight, uint32_t sourceRate,
+                             uint32_t targetRate,
+                             const std::function<void(EncVolMode&, EncVopMode&)>& configure);
 
 // Frame size in bytes of planar 4:2:0 frames.
 inline size_t frameBytes(int width, int height) {
