@@ -33,6 +33,16 @@ report() {  # report NAME OURS FFMPEG
 }
 
 case "$mode" in
+  decode)
+    # The same 176 x 144 MPEG-4 stream (1200 frames, an intra VOP every 250) decoded to raw
+    # YUV 4:2:0 pictures.
+    ff -f lavfi -i "testsrc2=size=176x144:rate=25" -frames:v 1200 -c:v libxvid -g 250 \
+       -q:v 4 -f m4v "$work/in.m4v"
+    ours=$(seconds "$cli" decode "$work/in.m4v" "$work/ours.yuv")
+    theirs=$(seconds ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 \
+             -i "$work/in.m4v" -f rawvideo -pix_fmt yuv420p "$work/theirs.yuv")
+    report decode "$ours" "$theirs"
+    ;;
   encode)
     # 1000 frames of 176x144 natural-looking motion, as the video decoder leaves them;
     # both encoders code every frame at 100 kbit/s.

@@ -19,5 +19,7 @@ int runInspect(int argc, char** argv);
 void printInspectHelp(FILE* out);
 int runExtract(int argc, char** argv);
 void printExtractHelp(FILE* out);
+int runDecode(int argc, char** argv);
+void printDecodeHelp(FILE* out);
 int runEncode(int argc, char** argv);
 void printEncodeHelp(FILE* out);

@@ -11,6 +11,8 @@ const Subcommand kSubcommands[] = {
     {"inspect", "print and check the sections of a handset movie file", runInspect, printInspectHelp},
     {"extract", "write the video and WAV sections of a handset movie file", runExtract,
      printExtractHelp},
+    {"decode", "decode a video elementary stream into raw YUV 4:2:0 pictures", runDecode,
+     printDecodeHelp},
     {"encode", "encode a decoded-pictures file (raw YUV 4:2:0) as an MPEG-4 stream", runEncode,
      printEncodeHelp},
 };

@@ -15,6 +15,11 @@ bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate);
 // to 1, or to 0 (with frameRate 10) when the size is not in the frame-rate table.
 void applyJobSettings(const JobSettings& settings);
 
+// Video stage: decodes the video elementary-stream file and re-encodes it into the output;
+// removes the temporary video files, and on failure the output (and the PCM file of AAC
+// sources). Stores the address of videoProgress through progressOut first.
+int runVideoStage(const std::atomic<int32_t>** progressOut);
+
 // Audio stage: ADPCM-encodes the job's audio into the WAV section and writes the final
 // header. Stores the address of audioProgress through progressOut first.
 int runAudioStage(const std::atomic<int32_t>** progressOut);

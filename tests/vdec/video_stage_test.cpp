@@ -1,0 +1,82 @@
+// The video stage's decoder half: the progress address, the decoder's verdict, and the
+// removal of the temporary video files and (on failure) the output and the PCM file.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include "pipeline/context.h"
+#include "pipeline/job_driver.h"
+#include "pipeline/job_files.h"
+#include "testing/test_util.h"
+#include "vdec_test_util.h"
+
+namespace {
+
+using testing_util::fileExists;
+using testing_util::TempDir;
+
+struct StageCase {
+    const char* name;
+    bool validStream;
+    bool aac;
+};
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const StageCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class VideoStageTest : public ::testing::TestWithParam<StageCase> {};
+
+TEST_P(VideoStageTest, RemovesTemporaryFiles) {
+    const StageCase& c = GetParam();
+    TempDir dir;
+    g_context.moduleDir = dir.path();
+    g_context.baseName = vdec_test::uniqueBaseName();
+    g_context.outputPath = dir.file("out_new.mp4");
+    g_context.pcmPath = dir.file("audio.pcm");
+    g_context.isAac = c.aac;
+    g_context.success = 2;  // preparation may leave 2; the stage starts from 1
+    g_context.output = std::fopen(g_context.outputPath.c_str(), "wb");
+    ASSERT_NE(g_context.output, nullptr);
+    testing_util::writeFile(g_context.pcmPath, {1, 2, 3, 4});
+    std::vector<uint8_t> stream = c.validStream ? vdec_test::fixture("h263_qcif.h263")
+                                                : std::vector<uint8_t>{0x47, 0x11, 0x22, 0x33};
+    testing_util::writeFile(videoEsFilePath(), stream);
+
+    const std::atomic<int32_t>* progress = nullptr;
+    ::testing::internal::CaptureStdout();
+    const int result = runVideoStage(&progress);
+    ::testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(progress, &g_context.videoProgress);
+    EXPECT_EQ(result, c.validStream ? 1 : 0);
+    EXPECT_EQ(result, g_context.success);
+    EXPECT_FALSE(fileExists(videoEsFilePath()));
+    EXPECT_FALSE(fileExists(decodedPicturesPath()));
+    if (c.validStream) {
+        EXPECT_EQ(g_context.sourceWidth, 176);
+        EXPECT_EQ(g_context.sourceHeight, 144);
+        EXPECT_NE(g_context.output, nullptr);
+        EXPECT_TRUE(fileExists(g_context.outputPath));
+        EXPECT_TRUE(fileExists(g_context.pcmPath));
+        std::fclose(g_context.output);
+        g_context.output = nullptr;
+    } else {
+        EXPECT_EQ(g_context.output, nullptr);
+        EXPECT_FALSE(fileExists(g_context.outputPath));
+        EXPECT_EQ(fileExists(g_context.pcmPath), !c.aac);
+    }
+}
+
+const StageCase kStageCases[] = {
+    {"decoded_amr", true, false},
+    {"refused_amr", false, false},
+    {"refused_aac", false, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, VideoStageTest, ::testing::ValuesIn(kStageCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,129 @@
+// The decoder driver: opens the job's files, creates the records, recognises the stream
+// kind, runs the frame loop and releases everything, whatever happens on the way.
+
+#include <cstdio>
+#include <new>
+
+#include "pipeline/context.h"
+#include "pipeline/job_files.h"
+#include "vdec/dec_decheader.h"
+#include "vdec/dec_session.h"
+#include "vdec/dec_sessiondecode.h"
+#include "vdec/vdec.h"
+
+VolMode* g_volmd = nullptr;
+VopMode* g_vopmd = nullptr;
+
+DecoderSession g_dec;
+CInBitStream g_bits;
+MacroblockMode g_mbRows[2][kMaxMbColumns];
+MotionVector g_mvRow[kMaxMbColumns][5];
+
+namespace {
+
+// Recognises the stream from its first headers: an MPEG-4 video object (its VOL header is
+// read here) or a short-header picture. Returns false, with the job failed, for any other
+// stream and for refused VOL headers.
+bool detectStreamKind() {
+    skipVisualObjectSequenceHeader();
+    skipVisualObjectHeader();
+    if (g_bits.showBits(27) == 8) {
+        std::printf("\nBitstream without short headers detected!\n");
+        g_dec.bShortHeader = 0;
+        g_bits.flushBits(32);
+        if (!decodeVolHeader(g_volmd)) return false;
+        g_context.sourceWidth = g_volmd->iWidth;
+        g_context.sourceHeight = g_volmd->iHeight;
+        return true;
+    }
+    if (g_bits.showBits(22) == kShortVideoStartMarker) {
+        std::printf("\nshort video header is detected!\n");
+        g_dec.bShortHeader = 1;
+        VolMode* vol = g_volmd;
+        vol->bShortHeader = 1;
+        vol->bNot8Bit = 0;
+        vol->nBits = 8;
+        vol->iQuantType = 0;
+        vol->iShape = kShapeRectangular;
+        vol->bDataPartitioned = 0;
+        vol->bReversibleVlc = 0;
+        vol->bResyncMarkerDisable = 1;
+        g_dec.iSourceFormat = 0;
+        return true;
+    }
+    // Without a VOL header no picture can be decoded.
+    std::printf("no video object layer or short video header found!\n");
+    g_context.success = 0;
+    return false;
+}
+
+void releaseJob() {
+    delete[] g_dec.pBuffer;
+    g_dec.pBuffer = nullptr;
+    delete g_volmd;
+    g_volmd = nullptr;
+    delete g_vopmd;
+    g_vopmd = nullptr;
+    if (g_dec.outReconFile) {
+        if (std::fclose(g_dec.outReconFile) != 0) g_context.success = 0;
+        g_dec.outReconFile = nullptr;
+    }
+    closeInputFile();
+    g_dec.current = FrameStore{};
+    g_dec.reference = FrameStore{};
+    g_dec.g_rgpmbmAbove = nullptr;
+    g_dec.g_rgpmbmCurr = nullptr;
+}
+
+}  // namespace
+
+void abortDecoding() {
+    g_context.success = 0;
+    throw DecodeAbort{};
+}
+
+void closeInputFile() {
+    if (g_dec.pfInputBitStream) {
+        std::fclose(g_dec.pfInputBitStream);
+        g_dec.pfInputBitStream = nullptr;
+    }
+    g_bits.detach();
+}
+
+void runDecoder() {
+    g_dec.pBuffer = new (std::nothrow) uint8_t[kPoolBytes];
+    if (!g_dec.pBuffer) {
+        std::printf("pBuffer != NULL\n");
+        g_context.success = 0;
+        return;
+    }
+    try {
+        g_dec.pfInputBitStream = std::fopen(videoEsFilePath().c_str(), "rb");
+        if (!g_dec.pfInputBitStream) {
+            g_context.success = 0;
+            releaseJob();
+            return;
+        }
+        g_dec.outReconFile = std::fopen(decodedPicturesPath().c_str(), "wb");
+        if (!g_dec.outReconFile) {
+            g_context.success = 0;
+            releaseJob();
+            return;
+        }
+        g_volmd = new (std::nothrow) VolMode();
+        g_vopmd = new (std::nothrow) VopMode();
+        if (!g_volmd || !g_vopmd) {
+            std::printf(!g_volmd ? "g_volmd != NULL\n" : "g_vopmd != NULL\n");
+            abortDecoding();
+        }
+        g_bits.attach(g_dec.pfInputBitStream);
+        g_dec.bError = 0;
+        g_dec.bStop = 0;
+        g_dec.bFormatChanged = 0;
+        g_dec.bFirstPicture = 1;
+        if (detectStreamKind() && g_context.success) runFrameLoop();
+    } catch (const DecodeAbort&) {
+        g_context.success = 0;
+    }
+    releaseJob();
+}

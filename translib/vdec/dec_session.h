@@ -1,0 +1,89 @@
+#pragma once
+// State of the decoding session shared by the decoder's modules: the bit reader, the
+// session flags, the picture geometry, the two frame stores and the macroblock
+// bookkeeping. One decoder runs at a time, on the worker thread.
+
+#include <cstdint>
+#include <cstdio>
+
+#include "vdec/dec_bitstream.h"
+#include "vdec/dec_records.h"
+
+// Thrown where the stream leaves no way to go on; runDecoder catches it, and the job fails
+// with the message already printed.
+struct DecodeAbort {};
+
+// Prints nothing; fails the job and unwinds to runDecoder.
+[[noreturn]] void abortDecoding();
+
+// Widest picture the fixed-size macroblock storage holds.
+constexpr int kMaxWidth = 176;
+constexpr int kMaxMbColumns = kMaxWidth / 16;
+
+// Size of the working pool the frame planes and prediction stores are carved from.
+constexpr size_t kPoolBytes = 204800;
+
+// One frame store: three planes with a border of 16 (luma) or 8 (chroma) samples.
+struct FrameStore {
+    uint8_t* y = nullptr;  // first picture sample of each plane
+    uint8_t* u = nullptr;
+    uint8_t* v = nullptr;
+};
+
+struct DecoderSession {
+    // Session flags.
+    int bShortHeader = 0;
+    int bStop = 0;
+    int bFirstPicture = 1;
+    int bFormatChanged = 0;
+    int iSourceFormat = 0;
+    int bError = 0;
+
+    // Files of the job.
+    FILE* pfInputBitStream = nullptr;
+    FILE* outReconFile = nullptr;
+
+    // Working pool of the job.
+    uint8_t* pBuffer = nullptr;
+
+    // Geometry, set when the buffers are created.
+    int mbColumns = 0;
+    int mbRows = 0;
+    int codedWidth = 0;
+    int codedHeight = 0;
+    int lumaStride = 0;
+    int chromaStride = 0;
+    int paddedHeight = 0;
+
+    FrameStore current;
+    FrameStore reference;
+
+    // Prediction stores of the row above and the current row: [column][block].
+    PredictionStore (*g_rgpmbmAbove)[6] = nullptr;
+    PredictionStore (*g_rgpmbmCurr)[6] = nullptr;
+
+    // Macroblock records of the current row and the row above.
+    MacroblockMode* mbCurr = nullptr;
+    MacroblockMode* mbAbove = nullptr;
+
+    // Video packets: number of the segment the picture loop is in.
+    int iSegment = 0;
+};
+
+extern DecoderSession g_dec;
+extern CInBitStream g_bits;
+
+// Fixed-size storage for at most 11 macroblock columns.
+struct MotionVector {
+    int32_t x = 0;
+    int32_t y = 0;
+};
+extern MacroblockMode g_mbRows[2][kMaxMbColumns];
+extern MotionVector g_mvRow[kMaxMbColumns][5];  // [column][0 macroblock, 1..4 luma blocks]
+
+// Closes the elementary-stream file if it is open; the bit reader keeps what it buffered.
+void closeInputFile();
+
+// Bytes of the pool the buffers of a picture of this size need (frame planes, prediction
+// stores, alignment), or a value above kPoolBytes for sizes that do not fit.
+size_t poolBytesFor(int width, int height);

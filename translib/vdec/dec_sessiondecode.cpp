@@ -1,0 +1,200 @@
+#include "vdec/dec_sessiondecode.h"
+
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "pipeline/context.h"
+#include "pipeline/job_files.h"
+#include "platform/platform.h"
+#include "vdec/dec_decheader.h"
+#include "vdec/dec_mbdec.h"
+#include "vdec/dec_session.h"
+
+namespace {
+
+// Every carve of the pool starts on this boundary, for the kernels' aligned loads.
+constexpr size_t kPoolAlignment = 16;
+// Value of the samples of a frame before anything is decoded into it.
+constexpr uint8_t kMidGrey = 128;
+
+size_t alignUp(size_t n) {
+    return (n + kPoolAlignment - 1) & ~(kPoolAlignment - 1);
+}
+
+struct Layout {
+    int columns, rows, codedWidth, codedHeight, lumaStride, paddedHeight;
+    size_t storeBytes, lumaBytes, chromaBytes, total;
+};
+
+Layout layoutFor(int width, int height) {
+    Layout l{};
+    l.columns = (width + 15) / 16;
+    l.rows = (height + 15) / 16;
+    l.codedWidth = 16 * l.columns;
+    l.codedHeight = 16 * l.rows;
+    l.lumaStride = l.codedWidth + 32;
+    l.paddedHeight = l.codedHeight + 32;
+    l.storeBytes = alignUp(size_t(l.columns) * 6 * sizeof(PredictionStore));
+    l.lumaBytes = alignUp(size_t(l.lumaStride) * size_t(l.paddedHeight));
+    l.chromaBytes = alignUp(size_t(l.lumaStride / 2) * size_t(l.paddedHeight / 2));
+    l.total = 2 * l.storeBytes + 2 * l.lumaBytes + 4 * l.chromaBytes;
+    return l;
+}
+
+// Writes `rows` rows of `width` bytes; false on a short write.
+bool writeRows(const uint8_t* origin, int stride, int width, int rows) {
+    for (int y = 0; y < rows; ++y) {
+        if (std::fwrite(origin + y * stride, 1, size_t(width), g_dec.outReconFile) != size_t(width))
+            return false;
+    }
+    return true;
+}
+
+// MPEG-4: moves to the next start code at a byte boundary. False when the stream is used
+// up without one.
+bool findStartCode() {
+    g_bits.byteAlign();
+    while (g_bits.showBits(24) != kStartCodePrefix) {
+        if (g_bits.pastEnd()) return false;
+        g_bits.flushBits(8);
+    }
+    return true;
+}
+
+// A start code between VOPs other than a VOP or GOV: the stream headers some encoders repeat
+// in front of intra VOPs are read and skipped. Returns false when decoding ends here: any
+// other start code (bStop set, success unchanged) or a VOL header of a different layer.
+bool skipRepeatedHeader(uint32_t code) {
+    if (code == kVisualObjectSequenceStartCode) {
+        skipVisualObjectSequenceHeader();
+    } else if (code == kVisualObjectStartCode) {
+        skipVisualObjectHeader();
+    } else if (code == kUserDataStartCode) {
+        skipUserData();
+    } else if (code >= kVideoObjectStartCodeFirst && code <= kVideoObjectStartCodeLast) {
+        g_bits.flushBits(32);
+    } else if (code >= kVideoObjectLayerStartCodeFirst && code <= kVideoObjectLayerStartCodeLast) {
+        return decodeRepeatedVolHeader();
+    } else {
+        g_dec.bStop = 1;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+size_t poolBytesFor(int width, int height) {
+    if (width <= 0 || height <= 0 || width > kMaxWidth) return kPoolBytes + 1;
+    return layoutFor(width, height).total;
+}
+
+bool createBuffers() {
+    const int width = g_volmd->iWidth, height = g_volmd->iHeight;
+    if (poolBytesFor(width, height) > kPoolBytes) {
+        std::printf("picture size %dx%d is not supported!\n", width, height);
+        g_context.success = 0;
+        return false;
+    }
+    const Layout l = layoutFor(width, height);
+    g_dec.mbColumns = l.columns;
+    g_dec.mbRows = l.rows;
+    g_dec.codedWidth = l.codedWidth;
+    g_dec.codedHeight = l.codedHeight;
+    g_dec.lumaStride = l.lumaStride;
+    g_dec.chromaStride = l.lumaStride / 2;
+    g_dec.paddedHeight = l.paddedHeight;
+
+    uint8_t* p = g_dec.pBuffer;
+    std::memset(p, 0, l.total);
+    g_dec.g_rgpmbmAbove = reinterpret_cast<PredictionStore(*)[6]>(p);
+    p += l.storeBytes;
+    g_dec.g_rgpmbmCurr = reinterpret_cast<PredictionStore(*)[6]>(p);
+    p += l.storeBytes;
+
+    uint8_t* planes[6];
+    for (int i = 0; i < 6; ++i) {
+        const size_t bytes = i < 2 ? l.lumaBytes : l.chromaBytes;
+        std::memset(p, kMidGrey, bytes);
+        planes[i] = p;
+        p += bytes;
+    }
+    const int ls = g_dec.lumaStride, cs = g_dec.chromaStride;
+    g_dec.reference.y = planes[0] + 16 * ls + 16;
+    g_dec.current.y = planes[1] + 16 * ls + 16;
+    g_dec.reference.u = planes[2] + 8 * cs + 8;
+    g_dec.current.u = planes[3] + 8 * cs + 8;
+    g_dec.reference.v = planes[4] + 8 * cs + 8;
+    g_dec.current.v = planes[5] + 8 * cs + 8;
+    g_dec.bFirstPicture = 0;
+    return true;
+}
+
+void writeFrame() {
+    const int w = g_volmd->iWidth, h = g_volmd->iHeight;
+    const FrameStore& f = g_dec.current;
+    if (!writeRows(f.y, g_dec.lumaStride, w, h) ||
+        !writeRows(f.u, g_dec.chromaStride, w / 2, h / 2) ||
+        !writeRows(f.v, g_dec.chromaStride, w / 2, h / 2)) {
+        g_context.success = 0;
+    }
+}
+
+void runFrameLoop() {
+    int pictures = 0;
+    while (!g_dec.bStop) {
+        if (!g_dec.bShortHeader) {
+            if (!findStartCode()) break;
+            const uint32_t code = g_bits.showBits(32);
+            if (code == kVisualObjectSequenceEndCode) break;
+            if (code == kGroupOfVopStartCode) {
+                if (!decodeGovHeader()) break;
+                continue;
+            }
+            if (code != kVopStartCode) {
+                // Stream headers repeated between VOPs are read and skipped; a repeated VOL
+                // header must describe the same layer. Any other start code ends decoding
+                // with the frames written.
+                if (!skipRepeatedHeader(code)) break;
+                continue;
+            }
+        }
+        std::printf("decoding %d frame\n", pictures);
+
+        if (g_dec.bShortHeader) {
+            decodeShortHeaderPicture();
+            if (g_dec.bStop || !g_context.success) break;
+            if (g_volmd->iWidth > kMaxWidth) {
+                closeInputFile();
+                platform::removeFile(videoEsFilePath());
+                g_context.success = 0;
+                break;
+            }
+        } else {
+            if (!decodeVopHeader()) break;
+            if (!g_vopmd->bVopCoded) {
+                std::printf("not coded\n");
+                // Before any picture the frame repeated is the mid-grey one.
+                if (g_dec.bFirstPicture && !createBuffers()) break;
+                writeFrame();
+                ++pictures;
+                continue;
+            }
+        }
+        if (g_dec.bFirstPicture && !createBuffers()) break;
+
+        std::swap(g_dec.current, g_dec.reference);
+        // A bit-stream error of an earlier picture does not reach into this one: the
+        // picture's start code has resynchronised the reader.
+        g_dec.bError = 0;
+        decodePicture();
+        if (g_dec.bShortHeader)
+            g_bits.byteAlign();
+        else if (g_bits.bitsToByteBoundary() != 0 || g_bits.showBits(24) != kStartCodePrefix)
+            g_bits.nextStartCode();  // (a picture cut short may end right at a start code)
+        writeFrame();
+        ++pictures;
+    }
+    g_dec.bStop = 1;
+}
