@@ -55,6 +55,17 @@ case "$mode" in
              -i "$work/in.m4v" -f rawvideo -pix_fmt yuv420p "$work/theirs.yuv")
     report decode "$ours" "$theirs"
     ;;
+  encode)
+    # 1000 frames of 176x144 natural-looking motion, as the video decoder leaves them;
+    # both encoders code every frame at 100 kbit/s.
+    ff -f lavfi -i "testsrc2=size=176x144:rate=8,noise=alls=8:allf=t" -frames:v 1000 \
+      -pix_fmt yuv420p -f rawvideo "$work/in.yuv"
+    ours=$(seconds "$cli" encode --source-size 176x144 --source-fps 8 --size 176x144 \
+      --bitrate 100000 "$work/in.yuv" "$work/ours.m4v")
+    theirs=$(seconds ffmpeg -nostdin -hide_banner -loglevel error -y -f rawvideo -pix_fmt yuv420p \
+      -s 176x144 -r 8 -i "$work/in.yuv" -threads 1 -c:v mpeg4 -b:v 100k "$work/ffmpeg.m4v")
+    report encode "$ours" "$theirs"
+    ;;
   *)
     echo "usage: bench/compare-ffmpeg.sh MODE [BUILD_DIR]" >&2
     exit 2

@@ -23,3 +23,5 @@ int runExtract(int argc, char** argv);
 void printExtractHelp(FILE* out);
 int runDecode(int argc, char** argv);
 void printDecodeHelp(FILE* out);
+int runEncode(int argc, char** argv);
+void printEncodeHelp(FILE* out);

@@ -14,6 +14,8 @@ const Subcommand kSubcommands[] = {
      printExtractHelp},
     {"decode", "decode a video elementary stream into raw YUV 4:2:0 pictures", runDecode,
      printDecodeHelp},
+    {"encode", "encode a decoded-pictures file (raw YUV 4:2:0) as an MPEG-4 stream", runEncode,
+     printEncodeHelp},
 };
 
 void printHelp(FILE* out) {

@@ -38,6 +38,14 @@ TEST_P(VideoStageTest, RemovesTemporaryFiles) {
     g_context.pcmPath = dir.file("audio.pcm");
     g_context.isAac = c.aac;
     g_context.success = 2;  // preparation may leave 2; the stage starts from 1
+    // The stage goes on to encode what it decoded: a job of one of the table's sizes.
+    g_context.width = 128;
+    g_context.height = 96;
+    g_context.bitRate = 50000;
+    g_context.frameRate = 10;
+    g_context.sourceFrameRate = 10;
+    g_context.cropEnabled = 1;
+    g_context.cropLeft = g_context.cropTop = g_context.cropHorizontal = g_context.cropVertical = 0;
     g_context.output = std::fopen(g_context.outputPath.c_str(), "wb");
     ASSERT_NE(g_context.output, nullptr);
     testing_util::writeFile(g_context.pcmPath, {1, 2, 3, 4});

@@ -9,15 +9,16 @@
 #include "pipeline/job_files.h"
 #include "platform/platform.h"
 #include "vdec/vdec.h"
+#include "venc/venc.h"
 
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
     ConversionContext& c = g_context;
     if (progressOut) *progressOut = &c.videoProgress;
+    encResetSourceFrameNumber();
     c.success = 1;
 
     runDecoder();
-
-    // The encoder runs here, between decoding and the clean-up, when decoding went well.
+    if (c.success) runEncoder();
 
     platform::removeFile(decodedPicturesPath());
     platform::removeFile(videoEsFilePath());

@@ -1,0 +1,115 @@
+// Our decoder decoding our encoder's stream reproduces the encoder's reconstruction byte
+// for byte on every VOP: the two sides of the converter agree on every syntax element and
+// every piece of arithmetic (prediction, quantisation, transforms, motion compensation).
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "pipeline/context.h"
+#include "pipeline/job_files.h"
+#include "platform/platform.h"
+#include "testing/test_util.h"
+#include "vdec/vdec.h"
+#include "venc_test_util.h"
+
+namespace {
+
+using testing_util::readFile;
+using testing_util::TempDir;
+using venc_test::frameBytes;
+
+struct ConsistencyCase {
+    const char* name;
+    int sourceWidth, sourceHeight, frames;
+    int width, height;
+    uint32_t bitRate;
+    int quantType;
+    int intraQP;
+    bool noise;  // a picture of pure noise instead of natural motion
+};
+
+// Test names show the case name instead of the bytes of the case.
+void PrintTo(const ConsistencyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class DecoderConsistencyTest : public ::testing::TestWithParam<ConsistencyCase> {};
+
+// Decodes `stream` with the converter's decoder, as the video stage does: from the
+// elementary-stream file in moduleDir into the decoded-pictures file of the current
+// directory, under a base name of this test case alone.
+std::vector<uint8_t> decodeWithOurDecoder(const TempDir& dir, const std::string& name,
+                                          const std::vector<uint8_t>& stream) {
+    g_context.moduleDir = dir.path();
+    g_context.baseName = "venc_consistency_" + name + "_" + std::to_string(getpid());
+    testing_util::writeFile(videoEsFilePath(), stream);
+    g_context.success = 1;
+    runDecoder();
+    EXPECT_EQ(g_context.success, 1);
+    std::vector<uint8_t> pictures = readFile(decodedPicturesPath());
+    platform::removeFile(decodedPicturesPath());
+    platform::removeFile(videoEsFilePath());
+    return pictures;
+}
+
+TEST_P(DecoderConsistencyTest, DecoderReproducesTheReconstruction) {
+    const ConsistencyCase& c = GetParam();
+    TempDir dir;
+    const std::string input = dir.file("input.yuv");
+    if (c.noise) {
+        ASSERT_EQ(testing_util::ffmpeg(
+                      "-f lavfi -i " +
+                      testing_util::shellQuote("nullsrc=size=" + std::to_string(c.sourceWidth) +
+                                               "x" + std::to_string(c.sourceHeight) +
+                                               ":rate=10,geq=random(1)*255:random(2)*255:128") +
+                      " -frames:v " + std::to_string(c.frames) + " -pix_fmt yuv420p -f rawvideo " +
+                      testing_util::shellQuote(input)),
+                  0);
+    } else {
+        venc_test::makeNaturalInput(input, c.sourceWidth, c.sourceHeight, c.frames);
+    }
+    ::testing::internal::CaptureStdout();
+    const venc_test::InProcessRun run = venc_test::encodeInProcess(
+        dir, input, c.sourceWidth, c.sourceHeight, 10, 10, [&](EncVolMode& vol, EncVopMode& vop) {
+            vop.iWidth = c.width;
+            vop.iHeight = c.height;
+            vol.uiBitRate = c.bitRate;
+            vol.iQuantType = c.quantType;
+            vop.iIntraQP = c.intraQP;
+        });
+    const std::vector<uint8_t> decoded = decodeWithOurDecoder(dir, c.name, run.stream);
+    ::testing::internal::GetCapturedStdout();
+
+    ASSERT_EQ(run.success, 1);
+    ASSERT_EQ(run.vops, c.frames);
+    EXPECT_EQ(g_context.sourceWidth, c.width);
+    EXPECT_EQ(g_context.sourceHeight, c.height);
+    const size_t frame = frameBytes(c.width, c.height);
+    ASSERT_EQ(run.recon.size(), frame * static_cast<size_t>(c.frames));
+    ASSERT_EQ(decoded.size(), run.recon.size());
+    for (int k = 0; k < c.frames; ++k) {
+        const auto ours = run.recon.begin() + static_cast<std::ptrdiff_t>(k * frame);
+        const auto theirs = decoded.begin() + static_cast<std::ptrdiff_t>(k * frame);
+        ASSERT_TRUE(std::equal(ours, ours + static_cast<std::ptrdiff_t>(frame), theirs))
+            << "VOP " << k << " differs";
+    }
+}
+
+const ConsistencyCase kCases[] = {
+    {"qcif_100k", 176, 144, 40, 176, 144, 100000, 1, 3, false},
+    {"scaled_128x96_50k", 176, 144, 40, 128, 96, 50000, 1, 3, false},
+    {"scaled_160x128_80k", 176, 144, 30, 160, 128, 80000, 1, 3, false},
+    {"upscaled_128x128", 96, 80, 30, 128, 128, 100000, 1, 3, false},
+    {"h263_quantisation", 176, 144, 30, 176, 144, 100000, 0, 3, false},
+    {"second_intra_vop", 64, 48, 110, 32, 32, 20000, 1, 3, false},
+    {"noise_at_qp1", 176, 144, 3, 176, 144, 100000, 1, 1, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, DecoderConsistencyTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

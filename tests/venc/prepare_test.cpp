@@ -1,0 +1,192 @@
+// Frame preparation: crop window, scale steps, rounding, and the two scaling passes.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "venc/enc_prepare.h"
+#include "venc_test_util.h"
+
+namespace {
+
+using venc_test::frameBytes;
+
+std::vector<uint8_t> randomFrame(int width, int height, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint8_t> f(frameBytes(width, height));
+    for (auto& v : f) v = static_cast<uint8_t>(rng());
+    return f;
+}
+
+std::vector<uint8_t> prepare(const std::vector<uint8_t>& src, int sw, int sh, int tw, int th,
+                             const EncCropWindow& window) {
+    EncFramePreparer p;
+    p.setup(sw, sh, tw, th, window);
+    std::vector<uint8_t> out(frameBytes(tw, th));
+    p.prepare(src.data(), out.data());
+    return out;
+}
+
+EncCropWindow whole(int w, int h) {
+    EncCropWindow win;
+    EXPECT_TRUE(encCropWindowOf(w, h, 0, 0, 0, 0, 1, &win));
+    return win;
+}
+
+TEST(CropWindowTest, MarginsAreMadeEven) {
+    struct Case {
+        uint16_t left, top, horizontal, vertical;
+        int expLeft, expTop, expWidth, expHeight;
+    };
+    const Case cases[] = {
+        {3, 0, 5, 0, 4, 0, 176 - 6, 144},  // left 3, right 2 -> 4 and 2
+        {2, 0, 5, 0, 2, 0, 176 - 6, 144},  // left 2, right 3 -> 2 and 4
+        {0, 1, 0, 2, 0, 2, 176, 144 - 4},  // top 1, bottom 1 -> 2 and 2
+        {0, 0, 0, 0, 0, 0, 176, 144},     {60, 40, 120, 80, 60, 40, 56, 64},
+    };
+    for (const Case& c : cases) {
+        EncCropWindow w;
+        ASSERT_TRUE(encCropWindowOf(176, 144, c.left, c.top, c.horizontal, c.vertical, 1, &w));
+        EXPECT_EQ(w.left, c.expLeft);
+        EXPECT_EQ(w.top, c.expTop);
+        EXPECT_EQ(w.width, c.expWidth);
+        EXPECT_EQ(w.height, c.expHeight);
+    }
+    EncCropWindow w;
+    ASSERT_TRUE(encCropWindowOf(176, 144, 10, 10, 20, 20, 0, &w));  // crop off: whole frame
+    EXPECT_EQ(w.width, 176);
+    EXPECT_EQ(w.left, 0);
+}
+
+TEST(CropWindowTest, MarginsThatLeaveNoPictureAreRefused) {
+    struct Case {
+        int sw, sh;
+        uint16_t left, top, horizontal, vertical;
+    };
+    const Case cases[] = {
+        {176, 144, 0, 0, 176, 0},  // nothing left horizontally
+        {176, 144, 0, 0, 175, 0},  // 175 becomes 176
+        {176, 144, 0, 0, 0, 144},
+        {176, 144, 10, 0, 4, 0},  // left margin larger than both margins together
+        {176, 144, 0, 9, 0, 3},
+        {176, 144, 65535, 0, 65535, 0},  // 16-bit values near the limit
+    };
+    for (const Case& c : cases) {
+        EncCropWindow w;
+        EXPECT_FALSE(encCropWindowOf(c.sw, c.sh, c.left, c.top, c.horizontal, c.vertical, 1, &w))
+            << c.left << " " << c.horizontal << " " << c.top << " " << c.vertical;
+    }
+}
+
+TEST(ScalerTest, StepsAreEightPointEightFixedPoint) {
+    EXPECT_EQ(encScaleStep(320, 176), 465);
+    EXPECT_EQ(encScaleStep(240, 144), 426);
+    EXPECT_EQ(encScaleStep(176, 176), 256);
+    EXPECT_EQ(encScaleStep(4096, 16), 0);  // kept in 16 bits
+}
+
+TEST(ScalerTest, NearestRoundsTiesToEven) {
+    EXPECT_EQ(encNearest(127.5), 128);
+    EXPECT_EQ(encNearest(128.5), 128);
+    EXPECT_EQ(encNearest(2.4), 2);
+    EXPECT_EQ(encNearest(2.6), 3);
+    EXPECT_EQ(encNearest(-0.5), 0);
+    EXPECT_EQ(encNearest(-1.5), -2);
+    EXPECT_EQ(encNearest(-2.6), -3);
+    // The integer form used by the passes agrees with Nearest on every weighted sum.
+    for (int sum = 0; sum <= 255 * 256; ++sum)
+        ASSERT_EQ(encRoundWeighted(sum), encNearest(sum / 256.0)) << sum;
+    EXPECT_EQ(encRoundWeighted(128 * 256 + 128), 128);
+    EXPECT_EQ(encRoundWeighted(127 * 256 + 128), 128);
+}
+
+TEST(ScalerTest, SameSizeWithoutCropIsACopy) {
+    const auto src = randomFrame(176, 144, 1);
+    EXPECT_EQ(prepare(src, 176, 144, 176, 144, whole(176, 144)), src);
+}
+
+TEST(ScalerTest, HalvingTakesEveryOtherSample) {
+    const auto src = randomFrame(352, 288, 2);
+    const auto out = prepare(src, 352, 288, 176, 144, whole(352, 288));
+    for (int y = 0; y < 144; ++y)
+        for (int x = 0; x < 176; ++x) ASSERT_EQ(out[y * 176 + x], src[2 * y * 352 + 2 * x]);
+    const uint8_t* u = src.data() + 352 * 288;
+    const uint8_t* outU = out.data() + 176 * 144;
+    for (int y = 0; y < 72; ++y)
+        for (int x = 0; x < 88; ++x) ASSERT_EQ(outU[y * 88 + x], u[2 * y * 176 + 2 * x]);
+}
+
+TEST(ScalerTest, DoublingInterpolatesWithTiesToEven) {
+    // 88 x 144 -> 176 x 144: odd output columns are the rounded mean of two neighbours.
+    std::vector<uint8_t> src(frameBytes(88, 144), 0);
+    src[0] = 10, src[1] = 13;  // mean 11.5 -> 12
+    src[2] = 11, src[3] = 14;  // 12.5 -> 12
+    const auto out = prepare(src, 88, 144, 176, 144, whole(88, 144));
+    EXPECT_EQ(out[0], 10);
+    EXPECT_EQ(out[1], 12);
+    EXPECT_EQ(out[2], 13);
+    EXPECT_EQ(out[5], 12);
+}
+
+TEST(ScalerTest, LastTwoRowsRepeatASourceRowUnfiltered) {
+    const int sw = 176, sh = 100, th = 144;
+    const auto src = randomFrame(sw, sh, 3);
+    const auto out = prepare(src, sw, sh, sw, th, whole(sw, sh));
+    const int step = encScaleStep(sh, th);
+    for (int y = th - 2; y < th; ++y) {
+        const int i0 = (y * step) >> 8;
+        EXPECT_TRUE(
+            std::equal(out.begin() + y * sw, out.begin() + (y + 1) * sw, src.begin() + i0 * sw))
+            << y;
+    }
+    const int y = th - 3;  // filtered
+    const int i0 = (y * step) >> 8, f = (y * step) & 255;
+    EXPECT_EQ(out[y * sw + 5],
+              encRoundWeighted((256 - f) * src[i0 * sw + 5] + f * src[(i0 + 1) * sw + 5]));
+    // chroma: the last two of its rows are copies too
+    const uint8_t* srcU = src.data() + sw * sh;
+    const uint8_t* outU = out.data() + sw * th;
+    for (int cy = th / 2 - 2; cy < th / 2; ++cy) {
+        const int c0 = (cy * step) >> 8;
+        EXPECT_TRUE(
+            std::equal(outU + cy * (sw / 2), outU + (cy + 1) * (sw / 2), srcU + c0 * (sw / 2)))
+            << cy;
+    }
+}
+
+TEST(ScalerTest, CropTakesTheWindow) {
+    const auto src = randomFrame(176, 144, 4);
+    EncCropWindow w;
+    ASSERT_TRUE(encCropWindowOf(176, 144, 16, 8, 48, 16, 1, &w));  // 128 x 128 window
+    const auto out = prepare(src, 176, 144, 128, 128, w);
+    for (int y = 0; y < 128; ++y)
+        for (int x = 0; x < 128; ++x) ASSERT_EQ(out[y * 128 + x], src[(y + 8) * 176 + x + 16]);
+    const uint8_t* v = src.data() + 176 * 144 + 88 * 72;
+    const uint8_t* outV = out.data() + 128 * 128 + 64 * 64;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_EQ(outV[y * 64 + x], v[(y + 4) * 88 + x + 8]);
+}
+
+// Odd, tiny and strongly stretched sources stay inside their buffers (run under the
+// address sanitizer) and give a frame of the target size.
+TEST(ScalerTest, OddAndTinySourcesAreSafe) {
+    struct Case {
+        int sw, sh;
+        uint16_t left, top, horizontal, vertical;
+        int tw, th;
+    };
+    const Case cases[] = {
+        {1, 1, 0, 0, 0, 0, 16, 16},       {3, 5, 0, 0, 0, 0, 176, 144},
+        {7, 5, 1, 1, 2, 2, 176, 144},     {33, 17, 3, 1, 5, 3, 128, 96},
+        {177, 145, 0, 0, 0, 0, 176, 144}, {2000, 3, 0, 0, 0, 0, 16, 16},
+        {5, 3000, 0, 0, 0, 0, 160, 128},
+    };
+    for (const Case& c : cases) {
+        EncCropWindow w;
+        ASSERT_TRUE(encCropWindowOf(c.sw, c.sh, c.left, c.top, c.horizontal, c.vertical, 1, &w));
+        const auto src = randomFrame(c.sw, c.sh, 5);
+        EXPECT_EQ(prepare(src, c.sw, c.sh, c.tw, c.th, w).size(), frameBytes(c.tw, c.th));
+    }
+}
+
+}  // namespace

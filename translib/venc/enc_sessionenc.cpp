@@ -1,0 +1,507 @@
+// The encoding run: setup, the frame loop (frame-rate conversion, the I/P cycle, VOP timing,
+// one write per VOP), the statistics and the release of everything.
+
+#include <sys/types.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "pipeline/context.h"
+#include "venc/enc_bitstrm.h"
+#include "venc/enc_codehead.h"
+#include "venc/enc_framerate.h"
+#include "venc/enc_global.h"
+#include "venc/enc_kernels.h"
+#include "venc/enc_mbenc.h"
+#include "venc/enc_mv.h"
+#include "venc/enc_prepare.h"
+#include "venc/enc_ratectl.h"
+#include "venc/venc.h"
+
+namespace {
+
+// Largest source or target picture dimension the encoder accepts.
+constexpr int kMaxDimension = 4096;
+
+int g_iCodedVops = 0;
+FILE* g_reconFile = nullptr;
+
+template <class T>
+void allocate(std::vector<T>& v, size_t n, const char* message) {
+    try {
+        v.assign(n, T{});
+    } catch (const std::bad_alloc&) {
+        encFail(message);
+    }
+}
+
+// One frame buffer: three planes with their borders.
+struct FrameBuffer {
+    std::vector<uint8_t> y, u, v;
+    EncPlanes planes;
+};
+
+enum class SourceFrame { Taken, Dropped, End };
+
+class EncoderSession {
+  public:
+    ~EncoderSession() {
+        if (m_pictures) std::fclose(m_pictures);
+    }
+
+    void run(const std::string& picturesPath);
+
+  private:
+    bool setup(const std::string& picturesPath);
+    bool validateJob();
+    void allocateBuffers();
+    void frameLoop();
+    SourceFrame prepareSourceFrame();
+    void codeIVop(int vopTime);
+    void codePVop(int vopTime);
+    // Codes every macroblock in raster order with code(column, row, mode record), keeping
+    // the statistics and exchanging the row records after every row.
+    template <class CodeMacroblock>
+    void forEachMacroblock(CodeMacroblock code);
+    void finishVop(bool intra);
+    void measurePsnr();
+    bool writeBlock(const uint8_t* data, int bytes);
+    void writeReconstruction();
+    void printSummary();
+
+    FILE* m_pictures = nullptr;
+    EncGeometry m_geo;
+    int m_sourceWidth = 0, m_sourceHeight = 0;
+    size_t m_sourceFrameBytes = 0;
+    int m_timeIncrementBits = 1;
+    EncCropWindow m_window;
+    EncFramePreparer m_preparer;
+
+    std::vector<EncMotionVector> m_mvs;
+    std::vector<uint8_t> m_zoom;
+    FrameBuffer m_src, m_ref0, m_ref1;
+    std::vector<EncMbMode> m_modeRows[2];
+    std::vector<EncPredStore> m_predRows[2];
+    std::vector<uint8_t> m_readBuffer;
+    std::vector<uint8_t> m_preparedBuffer;
+    std::unique_ptr<COutBitStream> m_bs;
+    std::unique_ptr<EncMbContext> m_ctx;
+
+    int m_encoded = 0;
+    int m_skipped = 0;
+    double m_psnrSum[3] = {0, 0, 0};
+};
+
+void EncoderSession::run(const std::string& picturesPath) {
+    if (!setup(picturesPath)) {
+        g_context.success = 0;
+        return;
+    }
+    frameLoop();
+}
+
+bool EncoderSession::validateJob() {
+    const ConversionContext& c = g_context;
+    const EncVopMode* vop = enc_g_vopmd;
+    if (vop->iWidth < 16 || vop->iHeight < 16 || vop->iWidth > kMaxDimension ||
+        vop->iHeight > kMaxDimension || vop->iWidth % 16 || vop->iHeight % 16) {
+        logError("picture size %dx%d is not supported", vop->iWidth, vop->iHeight);
+        return false;
+    }
+    if (c.sourceWidth < 1 || c.sourceHeight < 1 || c.sourceWidth > kMaxDimension ||
+        c.sourceHeight > kMaxDimension) {
+        logError("source picture size %dx%d is not supported", c.sourceWidth, c.sourceHeight);
+        return false;
+    }
+    if (c.sourceFrameRate == 0) {
+        logError("source frame rate is 0: no source frame can be taken");
+        return false;
+    }
+    if (!encCropWindowOf(c.sourceWidth, c.sourceHeight, c.cropLeft, c.cropTop, c.cropHorizontal,
+                         c.cropVertical, c.cropEnabled, &m_window)) {
+        logError(
+            "crop margins (left %u, top %u, horizontal %u, vertical %u) leave no picture "
+            "of the %dx%d source",
+            c.cropLeft, c.cropTop, c.cropHorizontal, c.cropVertical, c.sourceWidth, c.sourceHeight);
+        return false;
+    }
+    if ((enc_g_volmd->uiBitRate >> 1) == 0) {
+        logError("bit rate %u is too low", enc_g_volmd->uiBitRate);
+        return false;
+    }
+    if (!c.output) {
+        logError("no output file for the video stream");
+        return false;
+    }
+    return true;
+}
+
+bool EncoderSession::setup(const std::string& picturesPath) {
+    EncVolMode* vol = enc_g_volmd;
+    EncVopMode* vop = enc_g_vopmd;
+    m_pictures = std::fopen(picturesPath.c_str(), "rb");
+    if (!m_pictures) return false;
+    if (!validateJob()) return false;
+    m_sourceWidth = g_context.sourceWidth;
+    m_sourceHeight = g_context.sourceHeight;
+
+    m_psnrSum[0] = m_psnrSum[1] = m_psnrSum[2] = 0;
+    const double rate = vol->dFrameRate;
+    if (rate == std::floor(rate))
+        vol->iClockRate = static_cast<int>(rate);
+    else if (rate * 10 == std::floor(rate * 10))
+        vol->iClockRate = static_cast<int>(rate * 10);
+    else
+        vol->iClockRate = static_cast<int>(rate * 100);
+
+    encInitKernels(&enc_g_kernels, encCpuFlags(), vol->iQuantType);
+    encStatsClear(&enc_g_statsVOL);
+    encStatsClear(&enc_g_statsVOP);
+    encStatsClear(&enc_g_statsMB);
+    m_bs = std::make_unique<COutBitStream>();
+    if (!encDeriveMotionParameters(vop)) encFail("enc_g_vopmd->iSearchRangeForward <= 1024\n");
+    if (!(vol->iClockRate - 1 < 65536)) encFail("iClockRate < 65536\n");
+    m_timeIncrementBits = encTimeIncrementBits(vol->iClockRate);
+    vop->iRoundingType = 0;
+
+    m_geo.mbCols = (vop->iWidth + 15) / 16;
+    m_geo.mbRows = (vop->iHeight + 15) / 16;
+    m_geo.alignedWidth = 16 * m_geo.mbCols;
+    m_geo.alignedHeight = 16 * m_geo.mbRows;
+    m_geo.strideY = m_geo.alignedWidth + 2 * enc_LUMA_BORDER;
+    m_geo.strideC = m_geo.strideY / 2;
+    m_geo.paddedHeight = m_geo.alignedHeight + 2 * enc_LUMA_BORDER;
+    vop->iAlignedWidth = m_geo.alignedWidth;
+    vop->iAlignedHeight = m_geo.alignedHeight;
+    vop->iPaddedWidth = m_geo.strideY;
+    vop->iPaddedHeight = m_geo.paddedHeight;
+
+    allocateBuffers();
+
+    EncRateControlSettings rc;
+    rc.bitRate = vol->uiBitRate;
+    rc.frameRate = vol->dFrameRate;
+    rc.ticksPerFrame = vol->iTicksPerFrame;
+    rc.intraPeriod = vol->iIntraPeriod;
+    rc.intraQP = vop->iIntraQP;
+    encRateControlInitialise(rc);
+    m_encoded = 0;
+    m_skipped = 0;
+    g_iCodedVops = 0;
+
+    encWriteVOHeader(m_bs.get());
+    encWriteVOLHeader(m_bs.get());
+    if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return false;
+    return true;
+}
+
+void EncoderSession::allocateBuffers() {
+    const EncGeometry& g = m_geo;
+    const size_t lumaBytes = static_cast<size_t>(g.strideY) * g.paddedHeight;
+    const size_t chromaBytes = lumaBytes / 4;
+    allocate(m_mvs, static_cast<size_t>(g.mbCols) * g.mbRows * enc_MVS_PER_MB,
+             "motion vector malloc failed!\n");
+    allocate(m_zoom, 4 * lumaBytes, "YUVRefZoomFrame malloc failed!\n");
+    struct Planned {
+        std::vector<uint8_t>* plane;
+        size_t bytes;
+        const char* message;
+    };
+    const Planned planes[9] = {
+        {&m_src.y, lumaBytes, "YUVSrcFrame malloc failed!\n"},
+        {&m_ref0.y, lumaBytes, "YUVRefFrame0 malloc failed!\n"},
+        {&m_ref1.y, lumaBytes, "YUVRefFrame1 malloc failed!\n"},
+        {&m_src.u, chromaBytes, "YUVSrcFrame malloc failed!\n"},
+        {&m_ref0.u, chromaBytes, "YUVRefFrame0 malloc failed!\n"},
+        {&m_ref1.u, chromaBytes, "YUVRefFrame1 malloc failed!\n"},
+        {&m_src.v, chromaBytes, "YUVSrcFrame malloc failed!\n"},
+        {&m_ref0.v, chromaBytes, "YUVRefFrame0 malloc failed!\n"},
+        {&m_ref1.v, chromaBytes, "YUVRefFrame1 malloc failed!\n"},
+    };
+    for (const Planned& p : planes) allocate(*p.plane, p.bytes, p.message);
+    for (FrameBuffer* f : {&m_src, &m_ref0, &m_ref1}) {
+        f->planes.y = f->y.data() + enc_LUMA_BORDER * g.strideY + enc_LUMA_BORDER;
+        f->planes.u = f->u.data() + enc_CHROMA_BORDER * g.strideC + enc_CHROMA_BORDER;
+        f->planes.v = f->v.data() + enc_CHROMA_BORDER * g.strideC + enc_CHROMA_BORDER;
+    }
+    for (auto& row : m_modeRows)
+        allocate(row, static_cast<size_t>(g.mbCols), "MB MODE malloc failed!\n");
+    for (auto& row : m_predRows)
+        allocate(row, static_cast<size_t>(g.mbCols) * enc_BLOCKS_PER_MB,
+                 "DC AC prediction malloc failed!\n");
+
+    m_sourceFrameBytes = static_cast<size_t>(m_sourceWidth) * m_sourceHeight +
+                         2 * static_cast<size_t>(m_sourceWidth / 2) * (m_sourceHeight / 2);
+    allocate(m_readBuffer, m_sourceFrameBytes, "source frame malloc failed!\n");
+    const EncVopMode* vop = enc_g_vopmd;
+    allocate(m_preparedBuffer,
+             static_cast<size_t>(vop->iWidth) * vop->iHeight +
+                 2 * static_cast<size_t>(vop->iWidth / 2) * (vop->iHeight / 2),
+             "prepared frame malloc failed!\n");
+    try {
+        m_preparer.setup(m_sourceWidth, m_sourceHeight, vop->iWidth, vop->iHeight, m_window);
+        m_ctx = std::make_unique<EncMbContext>();
+    } catch (const std::bad_alloc&) {
+        encFail("frame preparation malloc failed!\n");
+    }
+
+    EncMbContext& ctx = *m_ctx;
+    ctx.geo = g;
+    encBuildQuantMatrix(enc_g_volmd->rgiIntraMatrix, &ctx.intraMatrix);
+    encBuildQuantMatrix(enc_g_volmd->rgiInterMatrix, &ctx.interMatrix);
+    ctx.modeCurr = m_modeRows[0].data();
+    ctx.modeAbove = m_modeRows[1].data();
+    ctx.predCurr = m_predRows[0].data();
+    ctx.predAbove = m_predRows[1].data();
+    ctx.mvs = m_mvs.data();
+    ctx.zoom = m_zoom.data();
+    ctx.zoomStride = 2 * g.strideY;
+    try {
+        ctx.searchOrder = encSpiralOrder(enc_g_vopmd->iSearchRangeForward);
+    } catch (const std::bad_alloc&) {
+        encFail("motion search malloc failed!\n");
+    }
+}
+
+bool EncoderSession::writeBlock(const uint8_t* data, int bytes) {
+    g_context.videoBytes += bytes;
+    if (std::fwrite(data, 1, static_cast<size_t>(bytes), g_context.output) !=
+        static_cast<size_t>(bytes)) {
+        g_context.success = 0;
+        return false;
+    }
+    return true;
+}
+
+SourceFrame EncoderSession::prepareSourceFrame() {
+    const ConversionContext& c = g_context;
+    ++enc_g_uiSourceFrame;
+    if (!encKeepSourceFrame(enc_g_uiSourceFrame, c.frameRate, c.sourceFrameRate))
+        return SourceFrame::Dropped;
+    g_context.videoProgress += 1;
+    const off_t offset =
+        static_cast<off_t>(enc_g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
+    if (fseeko(m_pictures, offset, SEEK_SET) != 0) return SourceFrame::End;
+    if (std::fread(m_readBuffer.data(), 1, m_sourceFrameBytes, m_pictures) != m_sourceFrameBytes)
+        return SourceFrame::End;
+    m_preparer.prepare(m_readBuffer.data(), m_preparedBuffer.data());
+
+    const EncVopMode* vop = enc_g_vopmd;
+    const int w = vop->iWidth, h = vop->iHeight;
+    const uint8_t* in = m_preparedBuffer.data();
+    for (int y = 0; y < h; ++y, in += w)
+        std::memcpy(m_src.planes.y + y * m_geo.strideY, in, static_cast<size_t>(w));
+    for (uint8_t* plane : {m_src.planes.u, m_src.planes.v})
+        for (int y = 0; y < h / 2; ++y, in += w / 2)
+            std::memcpy(plane + y * m_geo.strideC, in, static_cast<size_t>(w / 2));
+    return SourceFrame::Taken;
+}
+
+void EncoderSession::frameLoop() {
+    const EncVolMode* vol = enc_g_volmd;
+    EncVopMode* vop = enc_g_vopmd;
+    int t = vol->iFirstFrame;
+    int countdown = 0;
+    bool running = true;
+    while (running && t <= vol->iLastFrame) {
+        std::printf("encode %d frame\n", t);
+        vop->iCodingType = countdown != 0 ? 1 : 0;
+        encRateControlPrintFullness();
+        const SourceFrame frame = prepareSourceFrame();
+        if (frame == SourceFrame::End) {
+            running = false;
+            break;
+        }
+        if (frame == SourceFrame::Dropped) continue;
+        if (vop->iCodingType == 0) {
+            std::printf("\t I VOP\n");
+            codeIVop(t);
+            countdown = vol->iIntraPeriod;
+        } else {
+            std::printf("\t P VOP\n");
+            codePVop(t);
+            countdown -= 1;
+        }
+        ++m_encoded;
+        g_iCodedVops = m_encoded;
+        measurePsnr();
+        if (g_reconFile) writeReconstruction();
+        if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return;
+        t += vol->iTicksPerFrame;
+    }
+    printSummary();
+}
+
+template <class CodeMacroblock>
+void EncoderSession::forEachMacroblock(CodeMacroblock code) {
+    EncMbContext& ctx = *m_ctx;
+    for (int row = 0; row < m_geo.mbRows; ++row) {
+        for (int col = 0; col < m_geo.mbCols; ++col) {
+            encStatsClear(&enc_g_statsMB);
+            code(col, row, &ctx.modeCurr[col]);
+            encStatsAdd(&enc_g_statsVOP, &enc_g_statsMB);
+        }
+        // The current row becomes the row above.
+        std::swap(ctx.predCurr, ctx.predAbove);
+        std::swap(ctx.modeCurr, ctx.modeAbove);
+    }
+}
+
+void EncoderSession::codeIVop(int vopTime) {
+    EncMbContext& ctx = *m_ctx;
+    encStatsClear(&enc_g_statsVOP);
+    m_bs->reset();
+    enc_g_iVPMBnum = 0;
+    const int qp = encRateControlIntraQP();
+    std::printf("\t QP: %d\n", qp);
+    encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
+    forEachMacroblock([&](int col, int row, EncMbMode* mode) {
+        mode->bSkip = 0;
+        mode->dctMd = INTRA;
+        mode->iQP = qp;
+        encCopySourceMB(&ctx, m_src.planes, col, row);
+        encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
+        encWriteIVopMBHeader(m_bs.get(), mode);
+        encWriteIntraTexture(m_bs.get(), &ctx, mode);
+    });
+    finishVop(true);
+}
+
+void EncoderSession::codePVop(int vopTime) {
+    EncMbContext& ctx = *m_ctx;
+    encStatsClear(&enc_g_statsVOP);
+    m_bs->reset();
+    encFillBorder(m_ref1.planes, m_geo);
+    enc_g_kernels.buildZoom(m_ref1.y.data(), m_geo.strideY, m_geo.paddedHeight, m_zoom.data(),
+                            enc_g_vopmd->iRoundingType);
+    std::swap(m_ref0, m_ref1);
+    enc_g_iVPMBnum = 0;
+    ctx.complexitySum = 0;
+    const int qp = encRateControlInterQP();
+    std::printf("\t QP: %d\n", qp);
+    encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
+    forEachMacroblock([&](int col, int row, EncMbMode* mode) {
+        mode->iQP = qp;
+        encCopySourceMB(&ctx, m_src.planes, col, row);
+        EncMotionVector* mvs = &ctx.mvs[(row * m_geo.mbCols + col) * enc_MVS_PER_MB];
+        encEstimate(&ctx, mode, mvs, m_ref0.planes.y, col, row);
+        if (mode->dctMd == INTRA) {
+            encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
+            encWritePVopMBHeader(m_bs.get(), mode);
+            encWriteIntraTexture(m_bs.get(), &ctx, mode);
+            return;
+        }
+        encCompensate(&ctx, mvs, m_ref0.planes, col, row);
+        encCodeInterMB(&ctx, m_ref1.planes, col, row, mode, mvs);
+        encWritePVopMBHeader(m_bs.get(), mode);
+        if (!mode->bSkip) {
+            enc_g_statsMB.nBitsMV += encWriteVector(m_bs.get(), &ctx, col, row);
+            encWriteInterTexture(m_bs.get(), &ctx, mode);
+        }
+    });
+    finishVop(false);
+}
+
+void EncoderSession::finishVop(bool intra) {
+    enc_g_statsVOP.nBitsStuffing += m_bs->align();
+    const int32_t total = encStatsTotal(&enc_g_statsVOP);
+    if (intra) {
+        encRateControlUpdateIntra(total);
+    } else {
+        encRateControlUpdateInter(total, enc_g_statsVOP.nBitsTexture, m_ctx->complexitySum,
+                                  m_sourceWidth, m_sourceHeight);
+    }
+}
+
+void EncoderSession::measurePsnr() {
+    const EncVopMode* vop = enc_g_vopmd;
+    const double peak = static_cast<double>((1 << enc_g_volmd->nBits) - 1);
+    struct Plane {
+        const uint8_t* src;
+        const uint8_t* rec;
+        int width, height, stride;
+        double identical;
+        const char* format;
+    };
+    const Plane planes[3] = {
+        {m_src.planes.y, m_ref1.planes.y, vop->iWidth, vop->iHeight, m_geo.strideY, 10000.0,
+         "\t psnrY: %f\n"},
+        {m_src.planes.u, m_ref1.planes.u, vop->iWidth / 2, vop->iHeight / 2, m_geo.strideC,
+         1000000.0, "\t psnrU: %f\n"},
+        {m_src.planes.v, m_ref1.planes.v, vop->iWidth / 2, vop->iHeight / 2, m_geo.strideC,
+         1000000.0, "\t psnrV: %f\n"},
+    };
+    for (int i = 0; i < 3; ++i) {
+        const Plane& p = planes[i];
+        double error = 0;
+        for (int y = 0; y < p.height; ++y) {
+            const uint8_t* a = p.src + y * p.stride;
+            const uint8_t* b = p.rec + y * p.stride;
+            int rowError = 0;
+            for (int x = 0; x < p.width; ++x) rowError += (a[x] - b[x]) * (a[x] - b[x]);
+            error += rowError;
+        }
+        const double value =
+            error == 0 ? p.identical : 10.0 * std::log10(peak * peak * p.width * p.height / error);
+        std::printf(p.format, value);
+        m_psnrSum[i] += value;
+    }
+}
+
+void EncoderSession::writeReconstruction() {
+    const EncVopMode* vop = enc_g_vopmd;
+    for (int y = 0; y < vop->iHeight; ++y)
+        std::fwrite(m_ref1.planes.y + y * m_geo.strideY, 1, static_cast<size_t>(vop->iWidth),
+                    g_reconFile);
+    for (const uint8_t* plane : {m_ref1.planes.u, m_ref1.planes.v})
+        for (int y = 0; y < vop->iHeight / 2; ++y)
+            std::fwrite(plane + y * m_geo.strideC, 1, static_cast<size_t>(vop->iWidth / 2),
+                        g_reconFile);
+}
+
+void EncoderSession::printSummary() {
+    const int vops = m_encoded + m_skipped;
+    // With no VOP coded the averages are reported as 0 rather than as 0 / 0.
+    const double perVop = m_encoded > 0 ? 1.0 / m_encoded : 0.0;
+    std::printf("skipped frame number: %d\n", m_skipped);
+    std::printf("encoded frame number: %d\n", m_encoded);
+    std::printf("average psnrY: %f\n", m_psnrSum[0] * perVop);
+    std::printf("average psnrU: %f\n", m_psnrSum[1] * perVop);
+    std::printf("average psnrV: %f\n", m_psnrSum[2] * perVop);
+    std::printf("bitrate: %fk bps\n",
+                vops > 0 ? encRateControlTotalBits() * enc_g_volmd->dFrameRate / vops / 1000 : 0.0);
+}
+
+}  // namespace
+
+void encResetSourceFrameNumber() {
+    enc_g_uiSourceFrame = 0;
+}
+
+int encCodedVopCount() {
+    return g_iCodedVops;
+}
+
+void encSetReconstructionFile(FILE* file) {
+    g_reconFile = file;
+}
+
+void encodeVideo(const std::string& picturesPath) {
+    g_iCodedVops = 0;
+    if (!enc_g_volmd || !enc_g_vopmd) {
+        g_context.success = 0;
+        return;
+    }
+    try {
+        EncoderSession session;
+        session.run(picturesPath);
+    } catch (const EncodeAbort&) {
+        g_context.success = 0;
+    }
+}
