@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <neaacdec.h>
+
+#include <cmath>
 #include <cstring>
 
 #include "demux/demux.h"
@@ -116,15 +119,20 @@ TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {
 struct AacStream {
     std::vector<std::vector<uint8_t>> frames;
     uint32_t rate = 0;
+    std::vector<uint8_t> config;  // the AudioSpecificConfig as the file holds it
 };
 
-AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
+// The first two bytes of an AudioSpecificConfig (object type, rate index, channels) are
+// all most recorders write; ffmpeg adds an extension that says "no SBR".
+constexpr int32_t kPlainConfigBytes = 2;
+
+AacStream aacFramesAt(const std::string& path, const TempDir& dir) {
     AacStream s;
     EsOut* sink = mp4test::newRecordingSink();
     g_context.pcmPath = dir.file("frames.pcm");
     {
         mp4test::QuietStdout quiet;
-        if (DEMUX_OpenWithSink(testing_util::fixturePath(fixture).c_str(), sink,
+        if (DEMUX_OpenWithSink(path.c_str(), sink,
                                mp4test::keepRecordingSink) == 0) {
             while (DEMUX_Demux() == 0) {
             }
@@ -136,6 +144,7 @@ AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
         const EsDescriptor& d = r.streams[i].descriptor;
         if (d.category != AUDIO_ES) continue;
         s.rate = d.audio.rate;
+        s.config.assign(d.extra, d.extra + d.extraSize);
         for (const mp4test::SentBlock& b : r.blocks)
             if (b.stream == static_cast<int>(i)) s.frames.push_back(b.bytes);
         mp4_OpenAacDecoder(d.extra, d.extraSize);
@@ -144,6 +153,10 @@ AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
     if (g_context.pcmFile) std::fclose(g_context.pcmFile);
     g_context.pcmFile = nullptr;
     return s;
+}
+
+AacStream aacFramesOf(const std::string& fixture, const TempDir& dir) {
+    return aacFramesAt(testing_util::fixturePath(fixture), dir);
 }
 
 struct AacCase {
@@ -177,6 +190,32 @@ TEST_P(AacDumpTest, PcmLastsAsLongAsTheSource) {
     double samples = testing_util::fileSize(g_context.pcmPath) / 2.0;
     double expected = aac.frames.size() * 1024.0 * 16000.0 / GetParam().sourceRate;
     EXPECT_NEAR(samples, expected, 2 * 2048) << GetParam().fixture;
+}
+
+// The decoder opened on a track's AudioSpecificConfig works at the rate of its index:
+// every frame (after the first, which it holds back) is 1024 samples per channel at the
+// source's own rate, also for rates of 24000 Hz and less and for configurations that do
+// not say whether the stream carries SBR.
+TEST_P(AacDumpTest, DecoderFramesAre1024SamplesAtTheSourceRate) {
+    AacStream aac = aacFramesOf(GetParam().fixture, dir_);
+    ASSERT_GT(aac.frames.size(), 4u);
+    ASSERT_GE(aac.config.size(), static_cast<size_t>(kPlainConfigBytes));
+    for (int32_t length : {static_cast<int32_t>(aac.config.size()), kPlainConfigBytes}) {
+        mp4_OpenAacDecoder(aac.config.data(), length);
+        auto* decoder = static_cast<NeAACDecHandle>(g_context.aacDecoder);
+        ASSERT_NE(decoder, nullptr);
+        EXPECT_EQ(g_aacParams.rate, GetParam().sourceRate);
+        for (size_t i = 0; i < 4; ++i) {
+            NeAACDecFrameInfo info = {};
+            std::vector<uint8_t> frame = aac.frames[i];
+            ASSERT_NE(NeAACDecDecode(decoder, &info, frame.data(), frame.size()), nullptr);
+            ASSERT_EQ(info.error, 0);
+            if (i == 0) continue;
+            EXPECT_EQ(info.samplerate, GetParam().sourceRate) << "config bytes " << length;
+            ASSERT_GT(info.channels, 0);
+            EXPECT_EQ(info.samples / info.channels, 1024u) << "config bytes " << length;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Rates, AacDumpTest,
@@ -215,6 +254,71 @@ TEST_F(EsDumpTest, AacFramesAt44100GiveAbout3715SamplesEach) {
         total += counts[i];
     }
     EXPECT_NEAR(double(total) / double(counts.size() - 1), 1024 * 16000.0 / 44100, 0.2);
+}
+
+// A 16000 Hz source is written as it is: the first channel of every frame, unchanged
+// (1024 samples a frame), the second channel dropped. ffmpeg's decoding of the left
+// channel is the reference.
+TEST_F(EsDumpTest, StereoAacAt16000HzKeepsItsFirstChannelUnchanged) {
+    const std::string source = dir_.file("stereo16k.mp4");
+    ASSERT_EQ(testing_util::ffmpeg(
+                  "-f lavfi -i sine=frequency=440:sample_rate=16000:duration=2 "
+                  "-f lavfi -i sine=frequency=1250:sample_rate=16000:duration=2 "
+                  "-filter_complex '[0:a][1:a]amerge=inputs=2[a]' -map '[a]' -c:a aac -b:a 64k " +
+                  testing_util::shellQuote(source)),
+              0);
+    const std::string reference = dir_.file("left.raw");
+    ASSERT_EQ(testing_util::ffmpeg("-i " + testing_util::shellQuote(source) +
+                                   " -af 'pan=mono|c0=c0' -f s16le " +
+                                   testing_util::shellQuote(reference)),
+              0);
+    AacStream aac = aacFramesAt(source, dir_);
+    ASSERT_GT(aac.frames.size(), 20u);
+    ASSERT_EQ(aac.rate, 16000u);
+    ASSERT_GE(aac.config.size(), static_cast<size_t>(kPlainConfigBytes));
+    mp4_OpenAacDecoder(aac.config.data(), kPlainConfigBytes);  // as a phone writes it
+    g_context.isAac = 1;
+    g_context.success = 1;
+    g_context.pcmPath = dir_.file("stereo16k.pcm");
+    g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
+    resampleInit(16000);
+    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+    {
+        mp4test::QuietStdout quiet;
+        for (const auto& f : aac.frames) esdump_Send(out_, audio, blockOf(f));
+    }
+    EXPECT_EQ(g_context.success, 1);
+    std::fclose(g_context.pcmFile);
+    g_context.pcmFile = nullptr;
+
+    auto samples = [](const std::vector<uint8_t>& bytes) {
+        std::vector<int16_t> v(bytes.size() / 2);
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        return v;
+    };
+    std::vector<int16_t> ours = samples(testing_util::readFile(g_context.pcmPath));
+    std::vector<int16_t> left = samples(testing_util::readFile(reference));
+    // The decoder holds the first frame back.
+    EXPECT_EQ(ours.size(), (aac.frames.size() - 1) * 1024);
+    ASSERT_GT(left.size(), 16000u);
+    // The two decodings may start a few frames apart: compare at the best alignment.
+    constexpr int kMaxShift = 3 * 1024;
+    const int window = static_cast<int>(std::min(ours.size(), left.size())) - 2 * kMaxShift;
+    ASSERT_GT(window, 8000);
+    double best = 0;
+    for (int shift = -kMaxShift; shift <= kMaxShift; ++shift) {
+        double signal = 0, noise = 0;
+        for (int i = kMaxShift; i < kMaxShift + window; i += 3) {
+            double r = left[static_cast<size_t>(i + shift)];
+            double d = ours[static_cast<size_t>(i)] - r;
+            signal += r * r;
+            noise += d * d;
+        }
+        double snr = noise > 0 ? 10 * std::log10(signal / noise) : 99;
+        best = std::max(best, snr);
+    }
+    EXPECT_GT(best, 50.0) << "PCM is not the source's first channel";
 }
 
 }  // namespace

@@ -103,6 +103,11 @@ void mp4_OpenAacDecoder(const uint8_t* config, int32_t length) {
     NeAACDecConfigurationPtr conf = NeAACDecGetCurrentConfiguration(decoder);
     conf->outputFormat = FAAD_FMT_16BIT;
     conf->downMatrix = 0;
+    // Left to itself the library takes every stream of 24000 Hz or less for one that may
+    // carry SBR, and doubles its rate and frame length even when it carries none: a
+    // 16000 Hz stream would come out at 32000 Hz. Plain frames stay 1024 samples at the
+    // stream's own rate; frames that really carry SBR still come out at the doubled rate.
+    conf->dontUpSampleImplicitSBR = 1;
     NeAACDecSetConfiguration(decoder, conf);
 
     // Object type (5 bits), sampling-frequency index (4), channel configuration (4).
