@@ -132,6 +132,9 @@ TEST_F(PrepareJobTest, FrameRatesAndFrameCounts) {
         {"thirty_fps_at_128", 300, 30000, 128, 96, 1, 15, 150},
         {"rate_12_8_drifts", 64, 12800, 160, 96, 2, 10, 49},
         {"rate_12_1_does_not", 121, 12100, 160, 96, 1, 10, 100},
+        // A deviation of 0.15 is stored as the float just above 0.15: it drifts.
+        {"rate_12_15_drifts", 243, 12150, 160, 96, 2, 10, 202},
+        {"rate_14_85_drifts", 297, 14850, 128, 96, 2, 15, 297},
     };
     for (const Case& c : cases) {
         mp4test::resetContext();

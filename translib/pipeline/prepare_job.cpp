@@ -16,8 +16,10 @@ namespace {
 
 // From this call of DEMUX_Demux on, each result is printed.
 constexpr int kQuietDemuxCalls = 2500;
-// A source average frame rate further than this from a whole number may drift.
-constexpr float kDriftThreshold = 0.15f;
+// A source average frame rate further than this from a whole number may drift. The
+// deviation is kept in single precision and compared with 0.15 itself, so a deviation of
+// 0.15 (stored as the float just above it) drifts.
+constexpr double kDriftThreshold = 0.15;
 
 void closeFile(FILE** file) {
     if (*file) {
@@ -104,7 +106,7 @@ void demuxToFiles(const std::string& sourcePath) {
     c.videoFrames = c.sourceFrameRate ? c.videoFrames * c.frameRate / c.sourceFrameRate : 0;
 
     c.frameRateDeviation = std::fabs(c.frameRateDeviation);
-    if (c.success && c.frameRateDeviation > kDriftThreshold) c.success = 2;
+    if (c.success && static_cast<double>(c.frameRateDeviation) > kDriftThreshold) c.success = 2;
 
     if (!c.isAac) {
         if (c.amrFrameSize) {
