@@ -204,6 +204,33 @@ INSTANTIATE_TEST_SUITE_P(
                                   "MP4 plugin discarded (not a valid file)"}),
     [](const ::testing::TestParamInfo<FailingCase>& i) { return std::string(i.param.name); });
 
+// The PCM file belongs to the job only when the job made it: a file of that name beside
+// an AMR source is the user's and stays.
+TEST_F(PrepareJobTest, AmrSourceLeavesAPcmFileOfTheSameNameAlone) {
+    std::string source = fixture("demux/mp4v_amr.3gp");
+    const std::string theirs = dir_.file(uniqueName() + ".pcm");
+    testing_util::writeFile(theirs, {1, 2, 3, 4});
+    ASSERT_EQ(prepare(source), 1) << output_;
+    EXPECT_EQ(g_context.isAac, 0);
+    EXPECT_EQ(testing_util::readFile(theirs), (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
+// An AAC entry read before an AMR entry makes the PCM file; the AMR entry decides the
+// audio kind. When opening fails, that file is closed and removed all the same.
+TEST_F(PrepareJobTest, PcmFileOfAnAacEntryGoesWhenOpeningFails) {
+    mp4test::TrackSpec video = mp4test::videoTrack(20, 15000, 3000);
+    video.chunkSamples = {10, 10};
+    // stsc: a single entry that starts at chunk 2, so the stream cannot be created.
+    video.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(2).u32(10).u32(1).v;
+    std::string source = sourceFrom(mp4test::buildMovie(
+        mp4test::movieOf({video, mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 20, 2),
+                          mp4test::amrTrack(50, 3)})));
+    EXPECT_EQ(prepare(source), 0);
+    EXPECT_NE(output_.find("cannot create es for track[Id 0x1]"), std::string::npos) << output_;
+    EXPECT_EQ(g_context.isAac, 0);
+    expectNoJobFiles();
+}
+
 TEST_F(PrepareJobTest, VideoShorterThanOneSecondFails) {
     std::string source = sourceFrom(movieAt(10, 15000));
     EXPECT_EQ(prepare(source), 0);

@@ -28,16 +28,23 @@ void closeFile(FILE** file) {
     }
 }
 
+// Closes the PCM file and removes it when the audio is not AAC after all; a file of that
+// name that this job did not make is left alone.
+void closePcmFile() {
+    ConversionContext& c = g_context;
+    const bool made = c.pcmFile != nullptr;
+    closeFile(&c.pcmFile);
+    if (made && !c.isAac) platform::removeFile(c.pcmPath);
+}
+
 // Removes everything of a job that failed in preparation: the output, the PCM file and
 // the video elementary-stream file.
 void removeJobFiles() {
     ConversionContext& c = g_context;
     closeFile(&c.output);
     platform::removeFile(c.outputPath);
-    if (c.isAac) {
-        closeFile(&c.pcmFile);
-        platform::removeFile(c.pcmPath);
-    }
+    closePcmFile();
+    if (c.isAac) platform::removeFile(c.pcmPath);
     platform::removeFile(videoEsFilePath());
 }
 
@@ -90,8 +97,7 @@ void demuxToFiles(const std::string& sourcePath) {
     DEMUX_Close();
     // The PCM file is complete. A file made for an mp4a entry of a movie whose audio
     // turned out to be AMR is of no use.
-    closeFile(&c.pcmFile);
-    if (!c.isAac) platform::removeFile(c.pcmPath);
+    closePcmFile();
     if (esdump_WriteFailed())
         logError("cannot write the temporary stream files of %s", sourcePath.c_str());
 
