@@ -131,6 +131,14 @@ TEST_F(DemuxLoopTest, Duration) {
     int64_t d = 0;
     EXPECT_EQ(DEMUX_Control(DEMUX_GET_DURATION, &d), 0);
     EXPECT_EQ(d, 20000000);
+    // Position 1999 millionths: 1999 x 12000 / 600 = 39980 us, that is 23 movie units.
+    EXPECT_EQ(DEMUX_Control(DEMUX_SET_POS, int64_t{1999}), 1);
+    int64_t t = 0;
+    EXPECT_EQ(DEMUX_Control(DEMUX_GET_MOVIE_TIME, &t), 0);
+    EXPECT_EQ(t, 23 * 1000000 / 600);
+    int64_t pos = 0;
+    EXPECT_EQ(DEMUX_Control(DEMUX_GET_POS, &pos), 0);
+    EXPECT_EQ(pos, 23 * 1000000 / 12000);
     std::string out = mp4test::captureStdout([] { EXPECT_EQ(DEMUX_Control(DEMUX_GET_FPS), -1); });
     EXPECT_EQ(out, "DEMUX_GET_FPS unimplemented !!\n");
 }

@@ -291,8 +291,10 @@ int mp4_Control(DemuxModule* module, int query, va_list args) {
         case DEMUX_SET_POS: {
             int64_t pos = va_arg(args, int64_t);
             if (!demux->movieTimeScale) return 0;
-            int64_t movieUnits = mp4_Rescale(pos, demux->movieDuration, kMicroseconds);
-            return mp4_Seek(demux, mp4_Rescale(movieUnits, kMicroseconds, demux->movieTimeScale));
+            // Millionths of the movie times its duration in movie units, over the time
+            // scale: microseconds, in one step.
+            return mp4_Seek(demux,
+                            mp4_Rescale(pos, demux->movieDuration, demux->movieTimeScale));
         }
         case DEMUX_GET_MOVIE_TIME:
             *va_arg(args, int64_t*) = demux->movieTimeScale ? mp4_MovieTime(demux) : 0;
