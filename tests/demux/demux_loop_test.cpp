@@ -254,6 +254,26 @@ TEST_F(DemuxLoopTest, FarAwaySamplesAreReachedWithoutStepping) {
     EXPECT_EQ(blocks().size(), 3u);
 }
 
+// Steps that would deliver nothing are passed over at once, but the movie time still
+// lands on the tenth of a second where the next sample is due: the samples of every track
+// due by then come together, track by track, as stepping would have sent them.
+TEST_F(DemuxLoopTest, PassingOverIdleStepsKeepsTheOrder) {
+    TrackSpec a = mp4test::videoTrack(3, 1000);
+    a.stts = {{1, 550}, {1, 10}, {1, 1000}};  // 0, 550 and 560 ms
+    TrackSpec b = mp4test::videoTrack(2, 1000);
+    b.trackId = 2;
+    b.edits = {{520, -1}, {10000, 0}};  // 520 and 1520 ms
+    MovieSpec m;
+    m.tracks = {a, b};
+    ASSERT_EQ(open(mp4test::buildMovie(m)), 0) << out_;
+    runToEnd();
+    std::vector<std::pair<int, int64_t>> order;
+    for (const SentBlock& s : blocks()) order.emplace_back(s.stream, s.dts - 1);
+    const std::vector<std::pair<int, int64_t>> expected = {
+        {0, 0}, {0, 550000}, {0, 560000}, {1, 520000}, {1, 1520000}};
+    EXPECT_EQ(order, expected);
+}
+
 TEST_F(DemuxLoopTest, OverlappingSamplesNeverExceedTheFile) {
     // 4000 samples of 1000 bytes, all at the same offset, in a file of about 20 kB.
     TrackSpec t = video15fps(4000);
