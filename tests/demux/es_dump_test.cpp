@@ -132,8 +132,7 @@ AacStream aacFramesAt(const std::string& path, const TempDir& dir) {
     g_context.pcmPath = dir.file("frames.pcm");
     {
         mp4test::QuietStdout quiet;
-        if (DEMUX_OpenWithSink(path.c_str(), sink,
-                               mp4test::keepRecordingSink) == 0) {
+        if (DEMUX_OpenWithSink(path.c_str(), sink, mp4test::keepRecordingSink) == 0) {
             while (DEMUX_Demux() == 0) {
             }
             DEMUX_Close();

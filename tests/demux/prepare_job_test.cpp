@@ -222,9 +222,8 @@ TEST_F(PrepareJobTest, PcmFileOfAnAacEntryGoesWhenOpeningFails) {
     video.chunkSamples = {10, 10};
     // stsc: a single entry that starts at chunk 2, so the stream cannot be created.
     video.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(2).u32(10).u32(1).v;
-    std::string source = sourceFrom(mp4test::buildMovie(
-        mp4test::movieOf({video, mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 20, 2),
-                          mp4test::amrTrack(50, 3)})));
+    std::string source = sourceFrom(mp4test::buildMovie(mp4test::movieOf(
+        {video, mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 20, 2), mp4test::amrTrack(50, 3)})));
     EXPECT_EQ(prepare(source), 0);
     EXPECT_NE(output_.find("cannot create es for track[Id 0x1]"), std::string::npos) << output_;
     EXPECT_EQ(g_context.isAac, 0);

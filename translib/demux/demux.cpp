@@ -293,8 +293,7 @@ int mp4_Control(DemuxModule* module, int query, va_list args) {
             if (!demux->movieTimeScale) return 0;
             // Millionths of the movie times its duration in movie units, over the time
             // scale: microseconds, in one step.
-            return mp4_Seek(demux,
-                            mp4_Rescale(pos, demux->movieDuration, demux->movieTimeScale));
+            return mp4_Seek(demux, mp4_Rescale(pos, demux->movieDuration, demux->movieTimeScale));
         }
         case DEMUX_GET_MOVIE_TIME:
             *va_arg(args, int64_t*) = demux->movieTimeScale ? mp4_MovieTime(demux) : 0;
