@@ -164,7 +164,11 @@ bool EncoderSession::setup(const std::string& picturesPath) {
     encStatsClear(&enc_g_statsVOL);
     encStatsClear(&enc_g_statsVOP);
     encStatsClear(&enc_g_statsMB);
-    m_bs = std::make_unique<COutBitStream>();
+    try {
+        m_bs = std::make_unique<COutBitStream>();
+    } catch (const std::bad_alloc&) {
+        encFail("COutBitStream malloc failed!\n");
+    }
     if (!encDeriveMotionParameters(vop)) encFail("enc_g_vopmd->iSearchRangeForward <= 1024\n");
     if (!(vol->iClockRate - 1 < 65536)) encFail("iClockRate < 65536\n");
     m_timeIncrementBits = encTimeIncrementBits(vol->iClockRate);
