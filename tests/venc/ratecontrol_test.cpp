@@ -85,6 +85,27 @@ TEST(RateControlTest, DivisionByZeroKeepsThePreviousQuantiser) {
     EXPECT_EQ(encRateControlInterQP(), 3);
 }
 
+// The buffer counters are 32-bit: VOPs far larger than the frame budget (a huge picture at a
+// tiny bit rate) wrap them around instead of overflowing.
+TEST(RateControlTest, BufferCountersWrapAtThirtyTwoBits) {
+    start(1000);  // B = 100, Bs = 500
+    encRateControlIntraQP();
+    encRateControlUpdateIntra(2000000000);
+    EncRateControlView v = encRateControlView();
+    EXPECT_EQ(v.bufferFullness, 1999999900);
+    EXPECT_EQ(v.remainingBits, 10100 - 2000000000);
+    encRateControlInterQP();
+    encRateControlUpdateInter(2000000000, 1000000000, 1000, 176, 144);
+    v = encRateControlView();
+    EXPECT_EQ(v.bufferFullness, static_cast<int32_t>(3999999800LL - 4294967296LL));
+    EXPECT_EQ(v.remainingBits, static_cast<int32_t>(10100LL - 4000000000LL + 4294967296LL));
+    // A wrapped, negative fullness is below a tenth of the buffer: 1.3 B.
+    const int qp = encRateControlInterQP();
+    EXPECT_GE(qp, 1);
+    EXPECT_LE(qp, 31);
+    EXPECT_EQ(encRateControlView().targetBits, 130u);
+}
+
 // Over many VOPs of random sizes every P-VOP quantiser stays within the limits around the
 // previous one, and each I-VOP after the first takes the truncated mean of its group.
 TEST(RateControlTest, QuantiserLimitsAndGroupAverage) {

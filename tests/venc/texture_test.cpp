@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -227,6 +228,18 @@ TEST_F(MacroblockFixture, FlatMacroblockIsIntraWhenInterCostsMoreThan512) {
         EXPECT_EQ(ctx.complexitySum, c.dctMd == INTER ? std::max(c.complexity, 0) : 0)
             << int(c.reference);
     }
+}
+
+// The complexity sum is a 32-bit counter: on a huge picture it wraps instead of overflowing.
+TEST_F(MacroblockFixture, ComplexitySumWrapsAtThirtyTwoBits) {
+    setFlatSource(100);
+    setFlatReference(102);  // inter, cost 512 - 129 = 383
+    ctx.complexitySum = INT32_MAX - 100;
+    EncMbMode mode{};
+    EncMotionVector mvs[5];
+    encEstimate(&ctx, &mode, mvs, recon.y, 0, 0);
+    ASSERT_EQ(mode.dctMd, INTER);
+    EXPECT_EQ(ctx.complexitySum, INT32_MIN + 282);
 }
 
 TEST_F(MacroblockFixture, VectorPredictionAndWrapping) {

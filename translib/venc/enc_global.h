@@ -97,6 +97,12 @@ struct EncMbMode {
 constexpr int enc_RECIPROCAL_COUNT = 47;
 extern const int32_t enc_g_rgiReciprocal[enc_RECIPROCAL_COUNT];
 
+// The encoder's counters are 32-bit: a result beyond the int32 range wraps around (two's
+// complement) instead of overflowing.
+inline int32_t encWrap32(int64_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
+}
+
 // Clips a sample value to 0..255.
 inline uint8_t encClip(int v) {
     return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));

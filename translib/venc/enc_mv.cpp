@@ -173,13 +173,13 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
         mode->dctMd = INTRA;
         mode->bSkip = 0;
         for (int i = 0; i < enc_MVS_PER_MB; ++i) encSetVector(&mvs[i], 0, 0);
-        ctx->complexitySum += std::max(activity, 0);
+        ctx->complexitySum = encWrap32(int64_t{ctx->complexitySum} + std::max(activity, 0));
         return;
     }
     mode->dctMd = INTER;
     encSetVector(&mvs[0], 2 * dx + bestHx, 2 * dy + bestHy);
     for (int i = 1; i < enc_MVS_PER_MB; ++i) mvs[i] = mvs[0];
-    ctx->complexitySum += std::max(bestCost, 0);
+    ctx->complexitySum = encWrap32(int64_t{ctx->complexitySum} + std::max(bestCost, 0));
 }
 
 void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref, int column,

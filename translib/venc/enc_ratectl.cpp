@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "venc/enc_global.h"
+
 namespace {
 
 constexpr int kHistorySize = 20;            // VOPs in the model's sliding window
@@ -122,16 +124,17 @@ uint32_t interTarget() {
     if (static_cast<int32_t>(s.uiMinTarget) > t) t = static_cast<int32_t>(s.uiMinTarget);
 
     const int32_t aim = toInt((f - kBufferLow * bs) / np * (np - 1) + kBufferLow * bs);
-    uint32_t target = (s.uiBufferSize + 2u * static_cast<uint32_t>(aim - f)) *
+    // In 32-bit unsigned arithmetic, as the buffer arithmetic below.
+    const uint32_t uf = static_cast<uint32_t>(f);
+    uint32_t target = (s.uiBufferSize + 2u * (static_cast<uint32_t>(aim) - uf)) *
                       static_cast<uint32_t>(t) / s.uiBufferSize;
 
-    if (static_cast<uint32_t>(f + static_cast<int32_t>(target)) > kBufferGuardHigh * bs) {
+    if (uf + target > kBufferGuardHigh * bs) {
         const double room = kBufferGuardHigh * bs - f;
         const double minimum = s.uiBitRate / 30.0;
         target = static_cast<uint32_t>(toInt(room > minimum ? room : minimum));
-    } else if (static_cast<uint32_t>(f - static_cast<int32_t>(b) + static_cast<int32_t>(target)) <
-               kBufferLow * bs) {
-        target = static_cast<uint32_t>(static_cast<int32_t>(b) - f + toInt(kBufferLow * bs));
+    } else if (uf - b + target < kBufferLow * bs) {
+        target = b - uf + static_cast<uint32_t>(toInt(kBufferLow * bs));
     }
     if (target < floorTarget) target = floorTarget;
     return target;
@@ -219,8 +222,10 @@ void encRateControlUpdateIntra(int32_t totalBits) {
     s.uiHeaderBits = kIntraHeaderBits;
     s.iPrevQP = s.iCurQP;
     s.uiLastBits = static_cast<uint32_t>(totalBits);
-    s.iRemainingBits = toInt(c.bitRate * s.dGroupSeconds) - totalBits - s.iBufferFullness;
-    s.iBufferFullness += totalBits - static_cast<int32_t>(s.uiFrameBits);
+    s.iRemainingBits =
+        encWrap32(int64_t{toInt(c.bitRate * s.dGroupSeconds)} - totalBits - s.iBufferFullness);
+    s.iBufferFullness =
+        encWrap32(int64_t{s.iBufferFullness} + totalBits - static_cast<int32_t>(s.uiFrameBits));
     if (s.iBufferFullness < 0) s.iBufferFullness = 0;
     s.dTotalBits += totalBits;
     std::memset(s.rgiQPHistory, 0, sizeof s.rgiQPHistory);
@@ -231,8 +236,9 @@ void encRateControlUpdateInter(int32_t totalBits, int32_t textureBits, int32_t c
                                int sourceWidth, int sourceHeight) {
     RateControlState& s = g_rc;
     s.dTotalBits += totalBits;
-    s.iBufferFullness += totalBits - static_cast<int32_t>(s.uiFrameBits);
-    s.iRemainingBits -= totalBits;
+    s.iBufferFullness =
+        encWrap32(int64_t{s.iBufferFullness} + totalBits - static_cast<int32_t>(s.uiFrameBits));
+    s.iRemainingBits = encWrap32(int64_t{s.iRemainingBits} - totalBits);
     s.dMAD = complexitySum * 1.0 / (static_cast<double>(sourceWidth) * sourceHeight);
     if (s.uiPCount == 0)
         s.uiMinTarget = s.uiPLeft == 0 ? 0 : static_cast<uint32_t>(s.iRemainingBits) / s.uiPLeft;

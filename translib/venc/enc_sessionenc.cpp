@@ -164,7 +164,11 @@ bool EncoderSession::setup(const std::string& picturesPath) {
     encStatsClear(&enc_g_statsVOL);
     encStatsClear(&enc_g_statsVOP);
     encStatsClear(&enc_g_statsMB);
-    m_bs = std::make_unique<COutBitStream>();
+    try {
+        m_bs = std::make_unique<COutBitStream>();
+    } catch (const std::bad_alloc&) {
+        encFail("COutBitStream malloc failed!\n");
+    }
     if (!encDeriveMotionParameters(vop)) encFail("enc_g_vopmd->iSearchRangeForward <= 1024\n");
     if (!(vol->iClockRate - 1 < 65536)) encFail("iClockRate < 65536\n");
     m_timeIncrementBits = encTimeIncrementBits(vol->iClockRate);
@@ -270,7 +274,7 @@ void EncoderSession::allocateBuffers() {
 }
 
 bool EncoderSession::writeBlock(const uint8_t* data, int bytes) {
-    g_context.videoBytes += bytes;
+    g_context.videoBytes = encWrap32(int64_t{g_context.videoBytes} + bytes);
     if (std::fwrite(data, 1, static_cast<size_t>(bytes), g_context.output) !=
         static_cast<size_t>(bytes)) {
         g_context.success = 0;
@@ -467,13 +471,14 @@ void EncoderSession::writeReconstruction() {
 
 void EncoderSession::printSummary() {
     const int vops = m_encoded + m_skipped;
-    // With no VOP coded the averages are reported as 0 rather than as 0 / 0.
-    const double perVop = m_encoded > 0 ? 1.0 / m_encoded : 0.0;
+    // Each sum divided by the count (a product with the reciprocal can differ in the last
+    // bit); with no VOP coded the averages are reported as 0 rather than as 0 / 0.
+    auto average = [this](double sum) { return m_encoded > 0 ? sum / m_encoded : 0.0; };
     std::printf("skipped frame number: %d\n", m_skipped);
     std::printf("encoded frame number: %d\n", m_encoded);
-    std::printf("average psnrY: %f\n", m_psnrSum[0] * perVop);
-    std::printf("average psnrU: %f\n", m_psnrSum[1] * perVop);
-    std::printf("average psnrV: %f\n", m_psnrSum[2] * perVop);
+    std::printf("average psnrY: %f\n", average(m_psnrSum[0]));
+    std::printf("average psnrU: %f\n", average(m_psnrSum[1]));
+    std::printf("average psnrV: %f\n", average(m_psnrSum[2]));
     std::printf("bitrate: %fk bps\n",
                 vops > 0 ? encRateControlTotalBits() * enc_g_volmd->dFrameRate / vops / 1000 : 0.0);
 }
