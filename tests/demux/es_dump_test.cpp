@@ -47,6 +47,23 @@ class EsDumpTest : public ::testing::Test {
         EsOutStream* s = esdump_Add(out_, &d);
         return s;
     }
+    // Sends raw AAC frames through an AAC stream of the sink into the PCM file at `pcmPath`
+    // (closed afterwards).
+    void dumpAacFrames(const std::vector<std::vector<uint8_t>>& frames,
+                       const std::string& pcmPath) {
+        g_context.isAac = 1;
+        g_context.success = 1;
+        g_context.pcmPath = pcmPath;
+        g_context.pcmFile = std::fopen(pcmPath.c_str(), "wb");
+        resampleInit(16000);
+        EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+        {
+            mp4test::QuietStdout quiet;
+            for (const auto& f : frames) esdump_Send(out_, audio, blockOf(f));
+        }
+        std::fclose(g_context.pcmFile);
+        g_context.pcmFile = nullptr;
+    }
     TempDir dir_;
     EsOut* out_ = nullptr;
 };
@@ -172,20 +189,9 @@ TEST_P(AacDumpTest, PcmLastsAsLongAsTheSource) {
     AacStream aac = aacFramesOf(GetParam().fixture, dir_);
     ASSERT_GT(aac.frames.size(), 10u);
     EXPECT_EQ(aac.rate, GetParam().sourceRate);
-    g_context.isAac = 1;
-    g_context.success = 1;
-    g_context.pcmPath = dir_.file("out.pcm");
-    g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
-    resampleInit(16000);
-    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
-    {
-        mp4test::QuietStdout quiet;
-        for (const auto& f : aac.frames) esdump_Send(out_, audio, blockOf(f));
-    }
+    dumpAacFrames(aac.frames, dir_.file("out.pcm"));
     EXPECT_EQ(g_context.success, 1);
     EXPECT_EQ(g_context.audioFrames, static_cast<int32_t>(aac.frames.size()));
-    std::fclose(g_context.pcmFile);
-    g_context.pcmFile = nullptr;
     double samples = testing_util::fileSize(g_context.pcmPath) / 2.0;
     double expected = aac.frames.size() * 1024.0 * 16000.0 / GetParam().sourceRate;
     EXPECT_NEAR(samples, expected, 2 * 2048) << GetParam().fixture;
@@ -276,19 +282,8 @@ TEST_F(EsDumpTest, StereoAacAt16000HzKeepsItsFirstChannelUnchanged) {
     ASSERT_EQ(aac.rate, 16000u);
     ASSERT_GE(aac.config.size(), static_cast<size_t>(kPlainConfigBytes));
     mp4_OpenAacDecoder(aac.config.data(), kPlainConfigBytes);  // as a phone writes it
-    g_context.isAac = 1;
-    g_context.success = 1;
-    g_context.pcmPath = dir_.file("stereo16k.pcm");
-    g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
-    resampleInit(16000);
-    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
-    {
-        mp4test::QuietStdout quiet;
-        for (const auto& f : aac.frames) esdump_Send(out_, audio, blockOf(f));
-    }
+    dumpAacFrames(aac.frames, dir_.file("stereo16k.pcm"));
     EXPECT_EQ(g_context.success, 1);
-    std::fclose(g_context.pcmFile);
-    g_context.pcmFile = nullptr;
 
     auto samples = [](const std::vector<uint8_t>& bytes) {
         std::vector<int16_t> v(bytes.size() / 2);
