@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "demux_test_util.h"
 #include "mp4_builder.h"
 #include "pipeline/context.h"
@@ -112,6 +115,19 @@ TEST_F(PrepareJobTest, AacSourceLeavesThePcmFile) {
     int64_t pcm = testing_util::fileSize(g_context.pcmPath);
     EXPECT_NEAR(pcm / 2.0, 2.0 * 16000, 16000 * 0.1);
     platform::removeFile(g_context.pcmPath);
+}
+
+// A source directory that does not take the PCM file (here: a directory stands where the
+// file would go) moves the file to the private temporary directory; the job goes on.
+TEST_F(PrepareJobTest, PcmFileGoesToTheTemporaryDirectoryWhenTheSourceDirectoryRefusesIt) {
+    std::string source = fixture("demux/mp4v_aac_s44k.mp4");
+    std::string blocked = dir_.path() + uniqueName() + ".pcm";
+    ASSERT_EQ(mkdir(blocked.c_str(), 0700), 0);
+    ASSERT_EQ(prepare(source, 176, 144), 1) << output_;
+    EXPECT_EQ(g_context.pcmPath, platform::privateTempDir() + uniqueName() + ".pcm");
+    EXPECT_GT(testing_util::fileSize(g_context.pcmPath), 16000);
+    platform::removeFile(g_context.pcmPath);
+    rmdir(blocked.c_str());
 }
 
 // Movies made to have a given average frame rate (with an AMR track).

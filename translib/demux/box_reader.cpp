@@ -11,6 +11,7 @@
 #include "demux/byte_stream.h"
 #include "demux/demux_log.h"
 #include "pipeline/context.h"
+#include "pipeline/job_files.h"
 
 namespace {
 
@@ -33,7 +34,7 @@ void noteAudioSampleEntry(uint32_t type) {
     ConversionContext& c = g_context;
     if (type == ATOM_mp4a) {
         c.isAac = 1;
-        if (!c.pcmFile) c.pcmFile = std::fopen(c.pcmPath.c_str(), "wb");
+        openPcmFile();
     } else if (type == ATOM_samr) {
         c.isAac = 0;
     }

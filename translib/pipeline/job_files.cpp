@@ -1,5 +1,7 @@
 #include "pipeline/job_files.h"
 
+#include <cstdio>
+
 #include "pipeline/context.h"
 #include "platform/platform.h"
 
@@ -25,3 +27,14 @@ void setJobNames(const std::string& sourcePath, const std::string& destDir) {
 std::string videoEsFilePath() { return g_context.moduleDir + g_context.baseName + kVideoEsSuffix; }
 
 std::string decodedPicturesPath() { return g_context.baseName + kDecodedPicturesSuffix; }
+
+bool openPcmFile() {
+    ConversionContext& c = g_context;
+    if (c.pcmFile) return true;
+    c.pcmFile = std::fopen(c.pcmPath.c_str(), "wb");
+    if (!c.pcmFile) {
+        c.pcmPath = platform::privateTempDir() + c.baseName + ".pcm";
+        c.pcmFile = std::fopen(c.pcmPath.c_str(), "wb");
+    }
+    return c.pcmFile != nullptr;
+}

@@ -22,3 +22,8 @@ std::string videoEsFilePath();
 
 // baseName + "videoxy_122344565fhr1.yuv", no directory: it lies in the current directory.
 std::string decodedPicturesPath();
+
+// Opens pcmPath for binary writing into pcmFile (unless it is open already). When the
+// source's directory does not take the file (a read-only card or share), pcmPath moves to
+// the private temporary directory and is opened there. False when neither works.
+bool openPcmFile();
