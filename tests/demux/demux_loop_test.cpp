@@ -9,15 +9,15 @@
 
 namespace {
 
-using mp4test::MovieSpec;
+using mp4test::MovieLayout;
 using mp4test::SentBlock;
-using mp4test::TrackSpec;
+using mp4test::TrackLayout;
 
-TrackSpec video15fps(uint32_t samples) {
+TrackLayout video15fps(uint32_t samples) {
     return mp4test::videoTrack(samples, 15000, 1000, 40);
 }
 
-TrackSpec amr20ms(uint32_t samples) {
+TrackLayout amr20ms(uint32_t samples) {
     return mp4test::amrTrack(samples);
 }
 
@@ -67,7 +67,7 @@ class DemuxLoopTest : public ::testing::Test {
 };
 
 TEST_F(DemuxLoopTest, StepsDeliverTenthsOfASecondTrackByTrack) {
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {video15fps(30), amr20ms(100)};
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0) << out_;
     ASSERT_EQ(step(), 0);
@@ -94,7 +94,7 @@ TEST_F(DemuxLoopTest, StepsDeliverTenthsOfASecondTrackByTrack) {
 }
 
 TEST_F(DemuxLoopTest, TheLastSampleEndsTheLoop) {
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {video15fps(16)};  // the last sample is due at 1 s
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0);
     for (int i = 0; i < 11; ++i) ASSERT_EQ(step(), 0);
@@ -109,7 +109,7 @@ TEST_F(DemuxLoopTest, StepLengthFollowsTheMovieTimeScale) {
         int64_t afterOneStep;  // microseconds
     } cases[] = {{600, 100000}, {1000, 100000}, {5, 200000}};
     for (const Case& c : cases) {
-        MovieSpec m;
+        MovieLayout m;
         m.timeScale = c.timeScale;
         m.tracks = {video15fps(30)};
         ASSERT_EQ(open(mp4test::buildMovie(m)), 0);
@@ -123,7 +123,7 @@ TEST_F(DemuxLoopTest, StepLengthFollowsTheMovieTimeScale) {
 }
 
 TEST_F(DemuxLoopTest, Duration) {
-    MovieSpec m;
+    MovieLayout m;
     m.timeScale = 600;
     m.duration = 12000;
     m.tracks = {video15fps(30)};
@@ -144,7 +144,7 @@ TEST_F(DemuxLoopTest, Duration) {
 }
 
 TEST_F(DemuxLoopTest, FirstBoxDecidesWhetherTheFileIsTried) {
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {video15fps(30)};
     m.firstBox = "pnot";
     EXPECT_EQ(open(mp4test::buildMovie(m)), 0);
@@ -165,8 +165,8 @@ TEST_F(DemuxLoopTest, MissingMovieParts) {
         std::vector<uint8_t> bytes;
         const char* message;
     };
-    MovieSpec noTracks;
-    MovieSpec zeroScale;
+    MovieLayout noTracks;
+    MovieLayout zeroScale;
     zeroScale.timeScale = 0;
     zeroScale.tracks = {video15fps(30)};
     const Case cases[] = {
@@ -191,7 +191,7 @@ TEST_F(DemuxLoopTest, MissingMovieParts) {
 }
 
 TEST_F(DemuxLoopTest, MovieHiddenInAFreeBoxOpens) {
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {video15fps(30)};
     std::vector<uint8_t> bytes = mp4test::buildMovie(m);
     size_t moov = 24 + 4;  // the type of the box after the 24-byte ftyp box
@@ -204,8 +204,8 @@ TEST_F(DemuxLoopTest, MovieHiddenInAFreeBoxOpens) {
 }
 
 TEST_F(DemuxLoopTest, AacWithSixChannelsDeliversNothing) {
-    TrackSpec aac = mp4test::aacTrack(48000, 6, {0x11, 0xB0}, 20, 30);  // LC, 48000 Hz, 6 channels
-    MovieSpec m;
+    TrackLayout aac = mp4test::aacTrack(48000, 6, {0x11, 0xB0}, 20, 30);  // LC, 48000 Hz, 6 channels
+    MovieLayout m;
     m.tracks = {video15fps(15), aac};
     std::vector<uint8_t> bytes = mp4test::buildMovie(m);
     g_context.pcmPath = dir_.file("six.pcm");
@@ -218,9 +218,9 @@ TEST_F(DemuxLoopTest, AacWithSixChannelsDeliversNothing) {
 }
 
 TEST_F(DemuxLoopTest, TracksThatCannotBeSetUpAreIgnored) {
-    TrackSpec broken = amr20ms(50);
+    TrackLayout broken = amr20ms(50);
     broken.drop = {"stsz"};
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {broken, video15fps(15)};
     m.tracks[1].trackId = 3;
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0);
@@ -231,7 +231,7 @@ TEST_F(DemuxLoopTest, TracksThatCannotBeSetUpAreIgnored) {
 }
 
 TEST_F(DemuxLoopTest, ClosingTwiceReportsTheSecond) {
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {video15fps(30)};
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0);
     DEMUX_Close();
@@ -245,9 +245,9 @@ TEST_F(DemuxLoopTest, ClosingTwiceReportsTheSecond) {
 
 TEST_F(DemuxLoopTest, FarAwaySamplesAreReachedWithoutStepping) {
     // One sample at 0, the next a day later: the steps in between deliver nothing.
-    TrackSpec t = video15fps(3);
+    TrackLayout t = video15fps(3);
     t.stts = {{1, 15000 * 86400}, {2, 1000}};
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {t};
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0);
     EXPECT_LE(runToEnd(), 4);
@@ -258,12 +258,12 @@ TEST_F(DemuxLoopTest, FarAwaySamplesAreReachedWithoutStepping) {
 // lands on the tenth of a second where the next sample is due: the samples of every track
 // due by then come together, track by track, as stepping would have sent them.
 TEST_F(DemuxLoopTest, PassingOverIdleStepsKeepsTheOrder) {
-    TrackSpec a = mp4test::videoTrack(3, 1000);
+    TrackLayout a = mp4test::videoTrack(3, 1000);
     a.stts = {{1, 550}, {1, 10}, {1, 1000}};  // 0, 550 and 560 ms
-    TrackSpec b = mp4test::videoTrack(2, 1000);
+    TrackLayout b = mp4test::videoTrack(2, 1000);
     b.trackId = 2;
     b.edits = {{520, -1}, {10000, 0}};  // 520 and 1520 ms
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {a, b};
     ASSERT_EQ(open(mp4test::buildMovie(m)), 0) << out_;
     runToEnd();
@@ -276,7 +276,7 @@ TEST_F(DemuxLoopTest, PassingOverIdleStepsKeepsTheOrder) {
 
 TEST_F(DemuxLoopTest, OverlappingSamplesNeverExceedTheFile) {
     // 4000 samples of 1000 bytes, all at the same offset, in a file of about 20 kB.
-    TrackSpec t = video15fps(4000);
+    TrackLayout t = video15fps(4000);
     t.chunkSamples.assign(4000, 1);
     t.sampleSizes.assign(4000, 1000);
     t.replace["stsz"] = [] {
@@ -292,7 +292,7 @@ TEST_F(DemuxLoopTest, OverlappingSamplesNeverExceedTheFile) {
         return p.v;
     }();
     t.sampleSizes.assign(4000, 0);  // the media data itself stays empty
-    MovieSpec m;
+    MovieLayout m;
     m.tracks = {t};
     std::vector<uint8_t> bytes = mp4test::buildMovie(m);
     ASSERT_EQ(open(bytes), 0);

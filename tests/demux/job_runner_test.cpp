@@ -111,7 +111,7 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
     mp4test::resetContext();
     testing_util::TempDir dir;
-    mp4test::MovieSpec m =
+    mp4test::MovieLayout m =
         mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),
                           mp4test::aacTrack(16000, 1, {0x14, 0x08}, 10, 6)});  // LC mono
     std::string source = dir.file("runner_decline_drift.mp4");

@@ -73,16 +73,16 @@ std::vector<uint8_t> serialize(const std::vector<Box>& boxes) {
     return out;
 }
 
-TrackSpec videoTrack(uint32_t samples, uint32_t timeScale, uint32_t delta, uint32_t size) {
-    TrackSpec t;
+TrackLayout videoTrack(uint32_t samples, uint32_t timeScale, uint32_t delta, uint32_t size) {
+    TrackLayout t;
     t.sampleSizes.assign(samples, size);
     t.timeScale = timeScale;
     t.stts = {{samples, delta}};
     return t;
 }
 
-TrackSpec amrTrack(uint32_t samples, uint32_t trackId) {
-    TrackSpec t;
+TrackLayout amrTrack(uint32_t samples, uint32_t trackId) {
+    TrackLayout t;
     t.video = false;
     t.trackId = trackId;
     t.entryType = "samr";
@@ -93,9 +93,9 @@ TrackSpec amrTrack(uint32_t samples, uint32_t trackId) {
     return t;
 }
 
-TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
+TrackLayout aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
                    uint32_t samples, uint32_t size, uint32_t trackId) {
-    TrackSpec t;
+    TrackLayout t;
     t.video = false;
     t.trackId = trackId;
     t.entryType = "mp4a";
@@ -109,8 +109,8 @@ TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>&
     return t;
 }
 
-MovieSpec movieOf(const std::vector<TrackSpec>& tracks, uint32_t timeScale) {
-    MovieSpec m;
+MovieLayout movieOf(const std::vector<TrackLayout>& tracks, uint32_t timeScale) {
+    MovieLayout m;
     m.timeScale = timeScale;
     m.tracks = tracks;
     return m;
@@ -122,20 +122,20 @@ uint8_t sampleByte(size_t track, uint32_t sample, uint32_t i) {
 
 namespace {
 
-uint32_t sampleCountOf(const TrackSpec& t) {
+uint32_t sampleCountOf(const TrackLayout& t) {
     return t.constantSize ? t.sampleCount : static_cast<uint32_t>(t.sampleSizes.size());
 }
 
-uint32_t sizeOf(const TrackSpec& t, uint32_t s) {
+uint32_t sizeOf(const TrackLayout& t, uint32_t s) {
     return t.constantSize ? t.constantSize : t.sampleSizes[s];
 }
 
-std::vector<uint32_t> chunksOf(const TrackSpec& t) {
+std::vector<uint32_t> chunksOf(const TrackLayout& t) {
     if (!t.chunkSamples.empty()) return t.chunkSamples;
     return {sampleCountOf(t)};
 }
 
-Box sampleEntry(const TrackSpec& t, const std::string& type) {
+Box sampleEntry(const TrackLayout& t, const std::string& type) {
     Bytes p;
     p.zeros(6).u16(1);
     std::vector<Box> children;
@@ -182,7 +182,7 @@ Box sampleEntry(const TrackSpec& t, const std::string& type) {
     return box(type, p.v, children);
 }
 
-Box replaced(const TrackSpec& t, const Box& b) {
+Box replaced(const TrackLayout& t, const Box& b) {
     auto it = t.replace.find(b.type);
     if (it == t.replace.end()) return b;
     Box r = b;
@@ -192,7 +192,7 @@ Box replaced(const TrackSpec& t, const Box& b) {
 }
 
 // The sample table with the given chunk offsets.
-Box sampleTable(const TrackSpec& t, const std::vector<uint64_t>& offsets) {
+Box sampleTable(const TrackLayout& t, const std::vector<uint64_t>& offsets) {
     const uint32_t count = sampleCountOf(t);
     std::vector<Box> stbl;
     {
@@ -259,7 +259,7 @@ Box sampleTable(const TrackSpec& t, const std::vector<uint64_t>& offsets) {
     return box("stbl", {}, kept);
 }
 
-Box trackBox(const MovieSpec& m, const TrackSpec& t, const std::vector<uint64_t>& offsets) {
+Box trackBox(const MovieLayout& m, const TrackLayout& t, const std::vector<uint64_t>& offsets) {
     std::vector<Box> trak;
     {
         Bytes p;
@@ -305,7 +305,7 @@ Box trackBox(const MovieSpec& m, const TrackSpec& t, const std::vector<uint64_t>
     return box("trak", {}, trak);
 }
 
-Box movieBox(const MovieSpec& m, const std::vector<std::vector<uint64_t>>& offsets) {
+Box movieBox(const MovieLayout& m, const std::vector<std::vector<uint64_t>>& offsets) {
     Bytes p;
     p.u32(0)
         .u32(0)
@@ -324,13 +324,13 @@ Box movieBox(const MovieSpec& m, const std::vector<std::vector<uint64_t>>& offse
 
 }  // namespace
 
-std::vector<uint8_t> buildMovie(const MovieSpec& m) {
+std::vector<uint8_t> buildMovie(const MovieLayout& m) {
     Box ftyp = box(m.firstBox, Bytes().fourcc("3gp5").u32(0x200).fourcc("3gp5").fourcc("isom").v);
     // Lay the samples out chunk after chunk, track after track.
     std::vector<uint8_t> media;
     std::vector<std::vector<uint64_t>> relative(m.tracks.size());
     for (size_t ti = 0; ti < m.tracks.size(); ++ti) {
-        const TrackSpec& t = m.tracks[ti];
+        const TrackLayout& t = m.tracks[ti];
         uint32_t sample = 0;
         const uint32_t count = sampleCountOf(t);
         for (uint32_t n : chunksOf(t)) {

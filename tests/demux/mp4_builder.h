@@ -43,7 +43,7 @@ struct EditEntry {
     int16_t rate = 1;
 };
 
-struct TrackSpec {
+struct TrackLayout {
     bool video = true;
     uint32_t trackId = 1;
     uint32_t timeScale = 15000;
@@ -72,29 +72,29 @@ struct TrackSpec {
     std::string handler;  // default "vide" or "soun"
 };
 
-struct MovieSpec {
+struct MovieLayout {
     uint32_t timeScale = 1000;
     uint64_t duration = 0;
-    std::vector<TrackSpec> tracks;
+    std::vector<TrackLayout> tracks;
     std::string firstBox = "ftyp";  // the first top-level box type
     bool moovLast = false;          // put moov after mdat
 };
 
 // A video track (mp4v) of `samples` samples of `size` bytes, one every `delta` units of
 // `timeScale`, in one chunk.
-TrackSpec videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000,
+TrackLayout videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000,
                      uint32_t size = 10);
 // An AMR track (samr, 8000 Hz) of `samples` 32-byte samples of 20 ms.
-TrackSpec amrTrack(uint32_t samples, uint32_t trackId = 2);
+TrackLayout amrTrack(uint32_t samples, uint32_t trackId = 2);
 // An AAC track (mp4a, object type 0x40) with the given AudioSpecificConfig and `samples`
 // samples of `size` bytes, 1024 ticks each.
-TrackSpec aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
+TrackLayout aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
                    uint32_t samples, uint32_t size = 20, uint32_t trackId = 2);
-MovieSpec movieOf(const std::vector<TrackSpec>& tracks, uint32_t timeScale = 1000);
+MovieLayout movieOf(const std::vector<TrackLayout>& tracks, uint32_t timeScale = 1000);
 
 // Sample bytes the builder writes: track index, sample number and position.
 uint8_t sampleByte(size_t track, uint32_t sample, uint32_t i);
 
-std::vector<uint8_t> buildMovie(const MovieSpec& spec);
+std::vector<uint8_t> buildMovie(const MovieLayout& layout);
 
 }  // namespace mp4test

@@ -234,7 +234,7 @@ TEST_F(PrepareJobTest, AmrSourceLeavesAPcmFileOfTheSameNameAlone) {
 // An AAC entry read before an AMR entry makes the PCM file; the AMR entry decides the
 // audio kind. When opening fails, that file is closed and removed all the same.
 TEST_F(PrepareJobTest, PcmFileOfAnAacEntryGoesWhenOpeningFails) {
-    mp4test::TrackSpec video = mp4test::videoTrack(20, 15000, 3000);
+    mp4test::TrackLayout video = mp4test::videoTrack(20, 15000, 3000);
     video.chunkSamples = {10, 10};
     // stsc: a single entry that starts at chunk 2, so the stream cannot be created.
     video.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(2).u32(10).u32(1).v;

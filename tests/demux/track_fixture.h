@@ -12,7 +12,7 @@ namespace mp4test {
 
 class BuiltTracks {
   public:
-    explicit BuiltTracks(const MovieSpec& spec);
+    explicit BuiltTracks(const MovieLayout& layout);
     ~BuiltTracks();
     BuiltTracks(const BuiltTracks&) = delete;
     BuiltTracks& operator=(const BuiltTracks&) = delete;

@@ -6,19 +6,19 @@
 namespace {
 
 using mp4test::BuiltTracks;
-using mp4test::MovieSpec;
-using mp4test::TrackSpec;
+using mp4test::MovieLayout;
+using mp4test::TrackLayout;
 
 class TrackNavigationTest : public ::testing::Test {
   protected:
     void SetUp() override { mp4test::resetContext(); }
 };
 
-MovieSpec movieOf(const TrackSpec& t) {
+MovieLayout movieOf(const TrackLayout& t) {
     return mp4test::movieOf({t});
 }
 
-TrackSpec video(uint32_t samples, uint32_t timeScale, uint32_t delta) {
+TrackLayout video(uint32_t samples, uint32_t timeScale, uint32_t delta) {
     return mp4test::videoTrack(samples, timeScale, delta, 8);
 }
 
@@ -29,7 +29,7 @@ void walkTo(Mp4Demux& demux, Mp4Track& track, uint32_t sample) {
 }
 
 TEST_F(TrackNavigationTest, DecodingTimeAcrossRuns) {
-    TrackSpec t = video(10, 1000, 0);
+    TrackLayout t = video(10, 1000, 0);
     t.stts = {{5, 1000}, {5, 2000}};
     BuiltTracks b(movieOf(t));
     Mp4Track& track = b.track(0);
@@ -41,7 +41,7 @@ TEST_F(TrackNavigationTest, DecodingTimeAcrossRuns) {
 }
 
 TEST_F(TrackNavigationTest, SeekingLandsOnSyncSamples) {
-    TrackSpec t = video(90, 1000, 100);
+    TrackLayout t = video(90, 1000, 100);
     t.chunkSamples.assign(9, 10);
     t.stss = {1, 31, 61};
     BuiltTracks b(movieOf(t));
@@ -56,7 +56,7 @@ TEST_F(TrackNavigationTest, SeekingLandsOnSyncSamples) {
 }
 
 TEST_F(TrackNavigationTest, SeekingWithoutSyncSamplesFindsTheSampleOfTheTime) {
-    TrackSpec t = video(30, 1000, 100);
+    TrackLayout t = video(30, 1000, 100);
     t.chunkSamples = {10, 10, 10};
     BuiltTracks b(movieOf(t));
     uint32_t chunk = 0, sample = 0;
@@ -68,7 +68,7 @@ TEST_F(TrackNavigationTest, SeekingWithoutSyncSamplesFindsTheSampleOfTheTime) {
 }
 
 TEST_F(TrackNavigationTest, EmptyEditDelaysTheTrack) {
-    TrackSpec t = video(30, 1000, 100);
+    TrackLayout t = video(30, 1000, 100);
     t.edits = {{1000, -1}, {3000, 0}};
     BuiltTracks b(movieOf(t));
     Mp4Track& track = b.track(0);
@@ -83,7 +83,7 @@ TEST_F(TrackNavigationTest, EmptyEditDelaysTheTrack) {
 }
 
 TEST_F(TrackNavigationTest, NewSampleDescriptionRecreatesTheStream) {
-    TrackSpec t = video(20, 1000, 100);
+    TrackLayout t = video(20, 1000, 100);
     t.chunkSamples = {10, 10};
     t.chunkEntry = {1, 2};
     t.moreEntryTypes = {"s263"};
@@ -101,7 +101,7 @@ TEST_F(TrackNavigationTest, NewSampleDescriptionRecreatesTheStream) {
 }
 
 TEST_F(TrackNavigationTest, SampleOffsetsWithinAChunk) {
-    TrackSpec t = video(3, 1000, 1000);
+    TrackLayout t = video(3, 1000, 1000);
     t.sampleSizes = {10, 20, 30};
     BuiltTracks b(movieOf(t));
     Mp4Track& track = b.track(0);

@@ -8,8 +8,8 @@
 namespace {
 
 using mp4test::BuiltTracks;
-using mp4test::MovieSpec;
-using mp4test::TrackSpec;
+using mp4test::MovieLayout;
+using mp4test::TrackLayout;
 
 class TrackSetupTest : public ::testing::Test {
   protected:
@@ -20,7 +20,7 @@ using mp4test::movieOf;
 using mp4test::videoTrack;
 
 TEST_F(TrackSetupTest, OneSampleToChunkEntryCoversEveryChunk) {
-    TrackSpec t = videoTrack(50);
+    TrackLayout t = videoTrack(50);
     t.chunkSamples.assign(5, 10);
     BuiltTracks b(movieOf({t}));
     Mp4Track& track = b.track(0);
@@ -33,7 +33,7 @@ TEST_F(TrackSetupTest, OneSampleToChunkEntryCoversEveryChunk) {
 }
 
 TEST_F(TrackSetupTest, ChunksBeforeTheFirstEntryHaveNoSampleEntry) {
-    TrackSpec t = videoTrack(20, 15000, 3000);
+    TrackLayout t = videoTrack(20, 15000, 3000);
     t.chunkSamples = {10, 10};
     // stsc: a single entry that starts at chunk 2.
     t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(2).u32(10).u32(1).v;
@@ -45,9 +45,9 @@ TEST_F(TrackSetupTest, ChunksBeforeTheFirstEntryHaveNoSampleEntry) {
 }
 
 TEST_F(TrackSetupTest, TimeRunsFollowTheChunks) {
-    TrackSpec one = videoTrack(100, 90000, 3000);
+    TrackLayout one = videoTrack(100, 90000, 3000);
     one.chunkSamples = {30, 30, 30, 10};
-    TrackSpec two = videoTrack(10, 1000);
+    TrackLayout two = videoTrack(10, 1000);
     two.trackId = 2;
     two.stts = {{5, 1000}, {5, 2000}};
     BuiltTracks b(movieOf({one, two}));
@@ -66,7 +66,7 @@ TEST_F(TrackSetupTest, TimeRunsFollowTheChunks) {
 }
 
 TEST_F(TrackSetupTest, VideoStatistics) {
-    TrackSpec t = videoTrack(300, 30000, 1001);
+    TrackLayout t = videoTrack(300, 30000, 1001);
     t.sampleSizes.assign(300, 100);
     BuiltTracks b(movieOf({t}));
     ASSERT_TRUE(b.track(0).usable);
@@ -78,7 +78,7 @@ TEST_F(TrackSetupTest, VideoStatistics) {
 }
 
 TEST_F(TrackSetupTest, AudioTimeScaleFollowsTheSampleEntry) {
-    TrackSpec t = mp4test::amrTrack(50, 1);
+    TrackLayout t = mp4test::amrTrack(50, 1);
     t.timeScale = 1000;
     t.stts = {{50, 20}};
     BuiltTracks b(movieOf({t}));
@@ -96,10 +96,10 @@ TEST_F(TrackSetupTest, AudioTimeScaleFollowsTheSampleEntry) {
 }
 
 TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
-    TrackSpec mp4v = videoTrack(20);
+    TrackLayout mp4v = videoTrack(20);
     mp4v.objectType = 0x20;
     mp4v.decoderSpecific = {0, 0, 1, 0xB0, 8};
-    TrackSpec s263 = videoTrack(20);
+    TrackLayout s263 = videoTrack(20);
     s263.trackId = 2;
     s263.entryType = "s263";
     BuiltTracks b(movieOf({mp4v, s263}));
@@ -116,7 +116,7 @@ TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
 }
 
 TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
-    TrackSpec t = mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
+    TrackLayout t = mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
     g_context.isAac = 1;
     BuiltTracks b(movieOf({t}));
     ASSERT_TRUE(b.track(0).usable);
@@ -133,39 +133,39 @@ TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
 // fault.
 struct BrokenCase {
     const char* name;
-    void (*spoil)(TrackSpec&);
+    void (*spoil)(TrackLayout&);
     bool usable;
 };
 
 const BrokenCase kBrokenCases[] = {
-    {"media_time_scale_zero", [](TrackSpec& t) { t.timeScale = 0; }, false},
-    {"no_chunk_offsets", [](TrackSpec& t) { t.drop = {"stco"}; }, false},
-    {"no_sample_sizes", [](TrackSpec& t) { t.drop = {"stsz"}; }, false},
-    {"no_media_header", [](TrackSpec& t) { t.drop = {"mdhd"}; }, false},
-    {"hint_handler", [](TrackSpec& t) { t.handler = "hint"; }, false},
+    {"media_time_scale_zero", [](TrackLayout& t) { t.timeScale = 0; }, false},
+    {"no_chunk_offsets", [](TrackLayout& t) { t.drop = {"stco"}; }, false},
+    {"no_sample_sizes", [](TrackLayout& t) { t.drop = {"stsz"}; }, false},
+    {"no_media_header", [](TrackLayout& t) { t.drop = {"mdhd"}; }, false},
+    {"hint_handler", [](TrackLayout& t) { t.handler = "hint"; }, false},
     {"shorter_than_one_second",
-     [](TrackSpec& t) {
+     [](TrackLayout& t) {
          t.stts = {{20, 100}};
      },
      false},
     {"time_to_sample_shorter_than_chunks",
-     [](TrackSpec& t) {
+     [](TrackLayout& t) {
          t.chunkSamples = {5, 5, 5, 5};
          t.stts = {{6, 3000}};
      },
      true},
     {"chunk_first_entry_huge",
-     [](TrackSpec& t) {
+     [](TrackLayout& t) {
          t.replace["stsc"] =
              mp4test::Bytes().u32(0).u32(2).u32(1).u32(20).u32(1).u32(0xFFFFFFF0u).u32(5).u32(1).v;
      },
      true},
     {"chunks_hold_more_samples_than_the_track",
-     [](TrackSpec& t) {
+     [](TrackLayout& t) {
          t.replace["stsc"] = mp4test::Bytes().u32(0).u32(1).u32(1).u32(0xFFFFFFFFu).u32(1).v;
      },
      true},
-    {"entry_of_the_wrong_kind", [](TrackSpec& t) { t.entryType = "samr"; }, false},
+    {"entry_of_the_wrong_kind", [](TrackLayout& t) { t.entryType = "samr"; }, false},
 };
 
 void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
@@ -176,7 +176,7 @@ class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
 };
 
 TEST_P(BrokenTrackTest, EndsCleanly) {
-    TrackSpec t = videoTrack(20, 15000, 1000);
+    TrackLayout t = videoTrack(20, 15000, 1000);
     t.chunkSamples = {10, 10};
     GetParam().spoil(t);
     BuiltTracks b(movieOf({t}));
