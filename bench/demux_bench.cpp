@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 namespace {

@@ -16,47 +16,25 @@
 #include <vector>
 
 #include "commands.h"
+#include "core/job_files.h"
+#include "core/job_rules.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "pipeline/job_runner.h"
 #include "platform/platform.h"
 
 namespace {
 
-// The messages of the job settings dialog, as the user meets them there.
-constexpr char kMsgNoSource[] = "7109!";
-constexpr char kMsgCropHorizontal[] = "Не больше 60!";
-constexpr char kMsgCropVertical[] = "Не больше 40!";
-constexpr char kMsgSourceMissing[] = "您选择的电影文件并不存在，请重新选择!";
-constexpr char kMsgAlreadyQueued[] = "Файл уже \nв очереди!";
-// The question an irregular source frame rate raises.
-constexpr char kDriftQuestion[] = "该影片转换后播放可能会产生不同步现象，是否继续转换？";
-
-// Crop limits of the dialog, in pixels.
-constexpr int kMaxCropHorizontal = 60;
-constexpr int kMaxCropVertical = 40;
 // The progress display polls the counters this often, like the desktop program's timer.
 constexpr auto kPollPeriod = std::chrono::milliseconds(20);
 constexpr int kBarWidth = 30;
-
-struct SizeOption {
-    const char* text;
-    uint16_t width, height;
-};
-constexpr SizeOption kSizes[] = {{"128x96", 128, 96},
-                                 {"128x128", 128, 128},
-                                 {"160x96", 160, 96},
-                                 {"160x128", 160, 128},
-                                 {"176x144", 176, 144}};
-constexpr uint32_t kBitRates[] = {100000, 80000, 50000};
 
 enum class DriftAnswer { Ask, Yes, No };
 
 struct ConvertOptions {
     std::string outDir;
     bool haveOutDir = false;
-    uint16_t width = 128, height = 96;
-    uint32_t bitRate = 100000;
+    uint16_t width = jobrules::kDefaultWidth, height = jobrules::kDefaultHeight;
+    uint32_t bitRate = jobrules::kDefaultBitRate;
     int crop[4] = {0, 0, 0, 0};  // left, right, top, bottom
     DriftAnswer drift = DriftAnswer::Ask;
     bool quiet = false;
@@ -70,34 +48,19 @@ int usageError(const char* format, const char* arg = "") {
     return kExitUsage;
 }
 
-// A settings dialog message: the same text the user would meet there.
-int dialogMessage(const char* message) {
-    std::fprintf(stderr, "kinolite-cli convert: %s\n", message);
-    return kExitUsage;
-}
-
 bool parseSize(const std::string& text, ConvertOptions* o) {
-    std::string t = text;
-    for (char& ch : t)
-        if (ch == '*' || ch == 'X') ch = 'x';
-    for (const SizeOption& s : kSizes) {
-        if (t == s.text) {
-            o->width = s.width;
-            o->height = s.height;
-            return true;
-        }
-    }
-    return false;
+    int index = jobrules::sizeIndexOfText(text);
+    if (index < 0) return false;
+    o->width = jobrules::kTargetSizes[index].width;
+    o->height = jobrules::kTargetSizes[index].height;
+    return true;
 }
 
 bool parseBitRate(const std::string& text, ConvertOptions* o) {
-    for (uint32_t rate : kBitRates) {
-        if (text == std::to_string(rate)) {
-            o->bitRate = rate;
-            return true;
-        }
-    }
-    return false;
+    int index = jobrules::bitRateIndexOfText(text);
+    if (index < 0) return false;
+    o->bitRate = jobrules::kBitRates[index];
+    return true;
 }
 
 // "L,R,T,B": four decimal numbers, an empty one counting as 0.
@@ -178,42 +141,40 @@ std::string withSlash(std::string dir) {
     return dir;
 }
 
+// A settings dialog message: the same text the user would meet there.
+int dialogMessage(int id, const std::string& about = std::string()) {
+    if (about.empty())
+        std::fprintf(stderr, "kinolite-cli convert: %s\n", jobrules::messageText(id));
+    else
+        std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", about.c_str(),
+                     jobrules::messageText(id));
+    return kExitUsage;
+}
+
 // Checks the jobs as the settings dialog checks each one; returns kExitOk or the status
 // of the message shown.
 int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
-    for (const std::string& source : o.sources)
-        if (source.empty()) return dialogMessage(kMsgNoSource);
-    if (o.crop[0] > kMaxCropHorizontal || o.crop[1] > kMaxCropHorizontal)
-        return dialogMessage(kMsgCropHorizontal);
-    if (o.crop[2] > kMaxCropVertical || o.crop[3] > kMaxCropVertical)
-        return dialogMessage(kMsgCropVertical);
+    std::vector<std::string> destinations;
     for (const std::string& source : o.sources) {
-        if (access(source.c_str(), F_OK) != 0) {
-            std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", source.c_str(),
-                         kMsgSourceMissing);
-            return kExitUsage;
-        }
         JobRequest job;
         job.sourcePath = source;
         job.destDir = withSlash(o.haveOutDir ? o.outDir : platform::directoryPart(source));
-        JobSettings& s = job.settings;
-        s.cropLeft = static_cast<uint16_t>(o.crop[0]);
-        s.cropTop = static_cast<uint16_t>(o.crop[2]);
-        s.cropHorizontal = static_cast<uint16_t>(o.crop[0] + o.crop[1]);
-        s.cropVertical = static_cast<uint16_t>(o.crop[2] + o.crop[3]);
-        s.cropEnabled = 1;
-        s.width = o.width;
-        s.height = o.height;
-        s.bitRate = o.bitRate;
-        s.rotate = 0;
-        // Two jobs must not write the same destination.
-        for (const JobRequest& other : *jobs) {
-            if (strcasecmp(jobOutputPath(other).c_str(), jobOutputPath(job).c_str()) == 0) {
-                std::fprintf(stderr, "kinolite-cli convert: %s: %s\n", jobOutputPath(job).c_str(),
-                             kMsgAlreadyQueued);
-                return kExitUsage;
-            }
-        }
+        jobrules::JobFields fields;
+        fields.source = source;
+        fields.destination = jobOutputPath(job);
+        fields.cropLeft = o.crop[0];
+        fields.cropRight = o.crop[1];
+        fields.cropTop = o.crop[2];
+        fields.cropBottom = o.crop[3];
+        int message = jobrules::checkJobFields(fields, destinations, -1);
+        if (message == jobrules::kMsgAlreadyQueued)
+            return dialogMessage(message, fields.destination);
+        if (message != 0) return dialogMessage(message);
+        if (access(source.c_str(), F_OK) != 0)
+            return dialogMessage(jobrules::kMsgSourceMissing, source);
+        job.settings = jobrules::settingsFor(o.crop[0], o.crop[1], o.crop[2], o.crop[3], o.width,
+                                             o.height, o.bitRate);
+        destinations.push_back(fields.destination);
         jobs->push_back(job);
     }
     return kExitOk;
@@ -253,7 +214,7 @@ class ConvertDisplay {
         std::lock_guard<std::mutex> lock(mutex_);
         clearBar();
         for (;;) {
-            std::fprintf(stderr, "%s\n%s [y/n] ", source.c_str(), kDriftQuestion);
+            std::fprintf(stderr, "%s\n%s [y/n] ", source.c_str(), jobrules::kDriftQuestion);
             std::fflush(stderr);
             char line[64];
             if (!std::fgets(line, sizeof line, stdin)) {
@@ -273,7 +234,7 @@ class ConvertDisplay {
         std::lock_guard<std::mutex> lock(mutex_);
         clearBar();
         std::fprintf(stderr, "kinolite-cli convert: warning: %s: %s (going on; -n declines)\n",
-                     source.c_str(), kDriftQuestion);
+                     source.c_str(), jobrules::kDriftQuestion);
     }
 
     void finish() {

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "commands.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "file_util.h"
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 #include "vdec/vdec.h"
 

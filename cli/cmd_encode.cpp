@@ -8,7 +8,8 @@
 #include <string>
 
 #include "commands.h"
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_rules.h"
 #include "pipeline/job_driver.h"
 #include "platform/platform.h"
 #include "venc/venc.h"
@@ -114,8 +115,8 @@ int parseOptions(int argc, char** argv, EncodeOptions* o) {
     }
     if (o->fps < 0) {
         uint32_t tableRate = 0;
-        if (!frameRateForSize(static_cast<uint16_t>(o->width), static_cast<uint16_t>(o->height),
-                              &tableRate)) {
+        if (!jobrules::frameRateForSize(static_cast<uint16_t>(o->width),
+                                        static_cast<uint16_t>(o->height), &tableRate)) {
             std::fprintf(stderr,
                          "kinolite-cli encode: the size %ldx%ld has no frame rate of its own; "
                          "give --fps\n",

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "commands.h"
+#include "core/job_files.h"
 #include "file_util.h"
 #include "pipeline/handset_file.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 void printExtractHelp(FILE* out) {

@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
 #include "testing/test_util.h"
@@ -110,8 +110,8 @@ TEST(InspectTest, RejectsDamagedCopies) {
 TEST(ExtractTest, WritesBothSectionsThatFfmpegReads) {
     TempDir dir;
     auto file = makeHandsetFile(dir);
-    auto r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made.mp4")) + " -o " +
-                        shellQuote(dir.file("parts")));
+    auto r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made.mp4")) +
+                        " -o " + shellQuote(dir.file("parts")));
     EXPECT_NE(r.exitCode, 0) << "missing output directory must fail";
     r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made.mp4")));
     ASSERT_EQ(r.exitCode, 0) << r.output;
@@ -119,7 +119,8 @@ TEST(ExtractTest, WritesBothSectionsThatFfmpegReads) {
     auto wav = testing_util::readFile(dir.file("made.wav"));
     EXPECT_EQ(video, std::vector<uint8_t>(file.begin() + 24, file.begin() + 36));
     EXPECT_EQ(wav, std::vector<uint8_t>(file.begin() + 36, file.end()));
-    EXPECT_EQ(testing_util::ffmpeg("-i " + dir.file("made.wav") + " -f s16le " + dir.file("pcm.raw")), 0);
+    EXPECT_EQ(
+        testing_util::ffmpeg("-i " + dir.file("made.wav") + " -f s16le " + dir.file("pcm.raw")), 0);
     EXPECT_EQ(testing_util::fileSize(dir.file("pcm.raw")), 2 * 505 * 2);
 }
 
@@ -128,9 +129,17 @@ TEST(CliUsageTest, HelpAndUsageErrors) {
         const char* args;
         int exitCode;
     } cases[] = {
-        {"--help", 0}, {"inspect --help", 0}, {"extract --help", 0}, {"", 2},
-        {"frobnicate", 2}, {"inspect", 2}, {"inspect a b", 2}, {"extract", 2},
-        {"extract -o", 2}, {"extract --bogus x", 2}, {"inspect /nonexistent/file", 1},
+        {"--help", 0},
+        {"inspect --help", 0},
+        {"extract --help", 0},
+        {"", 2},
+        {"frobnicate", 2},
+        {"inspect", 2},
+        {"inspect a b", 2},
+        {"extract", 2},
+        {"extract -o", 2},
+        {"extract --bogus x", 2},
+        {"inspect /nonexistent/file", 1},
     };
     for (const auto& c : cases) {
         auto r = runCommand(shellQuote(cliPath()) + " " + c.args + " >/dev/null 2>&1");

@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "core/context.h"
 #include "demux/box.h"
 #include "demux/box_records.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
-#include "pipeline/context.h"
 
 namespace {
 
@@ -185,7 +185,9 @@ std::vector<uint8_t> deepNesting() {
     return serialize({box("moov", {}, {mvhdBox(), b})});
 }
 
-void PrintTo(const HostileCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HostileBoxTest : public ::testing::TestWithParam<HostileCase> {
   protected:

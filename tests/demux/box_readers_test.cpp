@@ -2,11 +2,11 @@
 
 #include <memory>
 
+#include "core/context.h"
 #include "demux/box.h"
 #include "demux/box_records.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
-#include "pipeline/context.h"
 
 namespace {
 

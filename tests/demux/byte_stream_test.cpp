@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "demux/byte_stream.h"
 #include "demux/es_out.h"
 #include "demux_test_util.h"
-#include "pipeline/context.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "demux/demux.h"
 #include "demux/demux_internal.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
-#include "pipeline/context.h"
 #include "recording_sink.h"
 
 namespace {
@@ -204,7 +204,8 @@ TEST_F(DemuxLoopTest, MovieHiddenInAFreeBoxOpens) {
 }
 
 TEST_F(DemuxLoopTest, AacWithSixChannelsDeliversNothing) {
-    TrackLayout aac = mp4test::aacTrack(48000, 6, {0x11, 0xB0}, 20, 30);  // LC, 48000 Hz, 6 channels
+    TrackLayout aac =
+        mp4test::aacTrack(48000, 6, {0x11, 0xB0}, 20, 30);  // LC, 48000 Hz, 6 channels
     MovieLayout m;
     m.tracks = {video15fps(15), aac};
     std::vector<uint8_t> bytes = mp4test::buildMovie(m);

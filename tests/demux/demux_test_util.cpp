@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "core/context.h"
 #include "demux/byte_stream.h"
-#include "pipeline/context.h"
 
 namespace mp4test {
 

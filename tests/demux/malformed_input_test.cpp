@@ -6,10 +6,10 @@
 
 #include <random>
 
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux_test_util.h"
-#include "pipeline/context.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "track_fixture.h"
 
 namespace {

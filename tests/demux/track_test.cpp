@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/demux.h"
-#include "pipeline/context.h"
 #include "track_fixture.h"
 
 namespace {
@@ -116,7 +116,8 @@ TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
 }
 
 TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
-    TrackLayout t = mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
+    TrackLayout t =
+        mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
     g_context.isAac = 1;
     BuiltTracks b(movieOf({t}));
     ASSERT_TRUE(b.track(0).usable);
@@ -168,7 +169,9 @@ const BrokenCase kBrokenCases[] = {
     {"entry_of_the_wrong_kind", [](TrackLayout& t) { t.entryType = "samr"; }, false},
 };
 
-void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BrokenCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
   protected:

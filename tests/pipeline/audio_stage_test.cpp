@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
 #include "testing/test_util.h"

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
 #include "testing/test_util.h"
@@ -31,14 +31,15 @@ TEST_P(FrameRateTableTest, ApplyJobSettingsLooksUpTheRate) {
     EXPECT_EQ(g_context.audioProgress, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, FrameRateTableTest,
-                         ::testing::Values(FrameRateCase{160, 96, 10, true}, FrameRateCase{160, 128, 8, true},
-                                           FrameRateCase{176, 144, 8, true}, FrameRateCase{128, 96, 15, true},
-                                           FrameRateCase{128, 128, 10, true}, FrameRateCase{100, 100, 10, false},
-                                           FrameRateCase{144, 176, 10, false}),
-                         [](const ::testing::TestParamInfo<FrameRateCase>& info) {
-                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FrameRateTableTest,
+    ::testing::Values(FrameRateCase{160, 96, 10, true}, FrameRateCase{160, 128, 8, true},
+                      FrameRateCase{176, 144, 8, true}, FrameRateCase{128, 96, 15, true},
+                      FrameRateCase{128, 128, 10, true}, FrameRateCase{100, 100, 10, false},
+                      FrameRateCase{144, 176, 10, false}),
+    [](const ::testing::TestParamInfo<FrameRateCase>& info) {
+        return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+    });
 
 TEST(HandsetHeaderTest, TagReadsKnltInFileOrder) {
     g_context.fileTag = buildFileTag();

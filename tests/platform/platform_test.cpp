@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "platform/platform.h"
 #include "testing/test_util.h"
 
@@ -31,7 +31,10 @@ TEST(PlatformTest, PrivateTempDirUsesTmpdir) {
     std::string saved = old ? old : "";
     setenv("TMPDIR", dir.path().c_str(), 1);
     std::string fallback = platform::privateTempDir();
-    if (old) setenv("TMPDIR", saved.c_str(), 1); else unsetenv("TMPDIR");
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
     EXPECT_EQ(fallback.rfind(dir.path(), 0), 0u);
     EXPECT_NE(fallback.find("kinolite-"), std::string::npos);
     EXPECT_TRUE(testing_util::fileExists(fallback));

@@ -8,8 +8,8 @@
 #include <functional>
 #include <ostream>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "tables/std_tables.h"
 #include "testing/test_util.h"
 #include "vdec/dec_decheader.h"

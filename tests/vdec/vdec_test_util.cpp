@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "platform/platform.h"
 #include "testing/test_util.h"
 #include "vdec/dec_session.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "platform/platform.h"
 #include "testing/test_util.h"
 #include "vdec/vdec.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "pipeline/job_driver.h"
 #include "testing/test_util.h"
 #include "venc/venc.h"

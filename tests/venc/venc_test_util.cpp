@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <regex>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 
 namespace venc_test {
 

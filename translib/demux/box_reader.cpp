@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux/box.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
 #include "demux/demux_log.h"
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Readers of the compressed movie boxes. Compressed movie headers are recognised but not
 // decompressed, so such a movie has no usable mvhd and fails to open.
 
+#include "core/context.h"
 #include "demux/box_cursor.h"
 #include "demux/box_readers.h"
 #include "demux/box_records.h"
 #include "demux/demux_log.h"
-#include "pipeline/context.h"
 
 int MP4_ReadBox_cmov(ByteStream* s, Mp4Box* box) {
     std::unique_ptr<BoxCmov> record(new (std::nothrow) BoxCmov);

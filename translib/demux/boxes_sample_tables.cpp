@@ -3,12 +3,12 @@
 
 #include <cinttypes>
 
+#include "core/context.h"
 #include "demux/box_cursor.h"
 #include "demux/box_readers.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
 #include "demux/demux_log.h"
-#include "pipeline/context.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // Readers of the protection data boxes (refused) and the text entries of user data.
 
+#include "core/context.h"
 #include "demux/box_cursor.h"
 #include "demux/box_readers.h"
 #include "demux/box_records.h"
 #include "demux/demux_log.h"
-#include "pipeline/context.h"
 
 int MP4_ReadBox_drms(ByteStream*, Mp4Box*) {
     // Protected content is never decrypted: the job fails after opening.

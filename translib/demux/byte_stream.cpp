@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/context.h"
 #include "demux/demux_log.h"
 #include "demux/es_out.h"
-#include "pipeline/context.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
 #include "demux/demux_internal.h"
 #include "demux/demux_log.h"
 #include "demux/track.h"
-#include "pipeline/context.h"
 #include "pipeline/es_dump.h"
 
 namespace {

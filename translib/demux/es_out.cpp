@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 
 int block_New(Block** out, int32_t n) {
     *out = nullptr;

@@ -6,12 +6,12 @@
 #include <cinttypes>
 #include <cstring>
 
+#include "audio/resampler.h"
+#include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
 #include "demux/track.h"
-#include "pipeline/context.h"
-#include "pipeline/resampler.h"
 
 AacTrackParams g_aacParams;
 

@@ -3,10 +3,10 @@
 
 #include <cinttypes>
 
+#include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/demux_log.h"
 #include "demux/track.h"
-#include "pipeline/context.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <new>
 
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "venc/venc.h"
 
 void runEncoderOnFile(const std::string& picturesPath) {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "audio/resampler.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
-#include "pipeline/resampler.h"
 
 struct EsOutStream {
     FILE* file = nullptr;

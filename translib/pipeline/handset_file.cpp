@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 
 namespace {
 
@@ -20,7 +20,9 @@ uint32_t bigEndian32(const uint8_t* p) {
 uint32_t littleEndian32(const uint8_t* p) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
-uint16_t littleEndian16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t littleEndian16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 // The WAV section's fixed layout (the ADPCM writer produces exactly this).
 constexpr uint32_t kWavHeaderSize = 60;
@@ -70,7 +72,9 @@ bool writeHandsetHeader() {
 
 HandsetFileReport checkHandsetFile(const std::vector<uint8_t>& file) {
     HandsetFileReport r;
-    auto add = [&r](const char* key, const std::string& value) { r.fields.emplace_back(key, value); };
+    auto add = [&r](const char* key, const std::string& value) {
+        r.fields.emplace_back(key, value);
+    };
     auto fail = [&r](const std::string& why) {
         r.ok = false;
         r.problem = why;
@@ -96,8 +100,7 @@ HandsetFileReport checkHandsetFile(const std::vector<uint8_t>& file) {
     add("file_size", std::to_string(size));
 
     uint32_t expectedTag = buildFileTag();
-    if (littleEndian32(h) != expectedTag)
-        return fail("the tag is not KNLT");
+    if (littleEndian32(h) != expectedTag) return fail("the tag is not KNLT");
     if (h[16] || h[18] || h[20] || h[22] || h[23]) return fail("header padding bytes are not zero");
     r.videoOffset = kHandsetHeaderSize;
     r.wavOffset = kHandsetHeaderSize + r.videoBytes;
@@ -132,16 +135,21 @@ HandsetFileReport checkHandsetFile(const std::vector<uint8_t>& file) {
     if (std::memcmp(w + 52, "data", 4) != 0) return fail("no data chunk");
     if (format != kImaAdpcmFormat) return fail("format is not IMA ADPCM (17)");
     if (channels != 1) return fail("audio is not mono");
-    if (sampleRate != 8000 && sampleRate != 16000) return fail("sample rate is neither 8000 nor 16000");
-    if (byteRate != kBlockAlign * sampleRate / kSamplesPerBlock) return fail("byte rate does not match");
+    if (sampleRate != 8000 && sampleRate != 16000)
+        return fail("sample rate is neither 8000 nor 16000");
+    if (byteRate != kBlockAlign * sampleRate / kSamplesPerBlock)
+        return fail("byte rate does not match");
     if (blockAlign != kBlockAlign) return fail("block align is not 256");
     if (littleEndian16(w + 34) != 4 || littleEndian16(w + 36) != 2)
         return fail("bits per sample or extra size wrong");
     if (samplesPerBlock != kSamplesPerBlock) return fail("samples per block is not 505");
     if (dataSize % kBlockAlign != 0) return fail("data size is not a whole number of blocks");
-    if (littleEndian32(w + 4) != kBlockAlign * blocks + 52) return fail("RIFF size does not match the blocks");
-    if (littleEndian32(w + 48) != kSamplesPerBlock * blocks) return fail("fact sample count does not match the blocks");
-    if (uint64_t(dataSize) > r.wavBytes - kWavHeaderSize) return fail("data size exceeds the WAV section");
+    if (littleEndian32(w + 4) != kBlockAlign * blocks + 52)
+        return fail("RIFF size does not match the blocks");
+    if (littleEndian32(w + 48) != kSamplesPerBlock * blocks)
+        return fail("fact sample count does not match the blocks");
+    if (uint64_t(dataSize) > r.wavBytes - kWavHeaderSize)
+        return fail("data size exceeds the WAV section");
 
     if (r.videoBytes > 0) {
         const uint8_t* v = h + kHandsetHeaderSize;

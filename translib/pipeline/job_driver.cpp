@@ -2,37 +2,11 @@
 
 #include <cstdio>
 
-#include "pipeline/amr_decoder.h"
+#include "audio/amr_decoder.h"
+#include "audio/wav_section.h"
+#include "core/job_rules.h"
 #include "pipeline/handset_file.h"
-#include "pipeline/wav_section.h"
 #include "platform/platform.h"
-
-namespace {
-
-struct FrameRateEntry {
-    uint16_t width, height;
-    uint32_t frameRate;
-};
-
-constexpr FrameRateEntry kFrameRateTable[] = {
-    {160, 96, 10}, {160, 128, 8}, {176, 144, 8}, {128, 96, 15}, {128, 128, 10},
-};
-
-// Frame rate of a size that is not in the table (the job fails anyway).
-constexpr uint32_t kFallbackFrameRate = 10;
-
-}  // namespace
-
-bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate) {
-    for (const FrameRateEntry& e : kFrameRateTable) {
-        if (e.width == width && e.height == height) {
-            *frameRate = e.frameRate;
-            return true;
-        }
-    }
-    *frameRate = kFallbackFrameRate;
-    return false;
-}
 
 void applyJobSettings(const JobSettings& s) {
     ConversionContext& c = g_context;
@@ -48,7 +22,7 @@ void applyJobSettings(const JobSettings& s) {
     c.videoProgress = 0;
     c.audioProgress = 0;
     c.success = 1;
-    if (!frameRateForSize(s.width, s.height, &c.frameRate)) c.success = 0;
+    if (!jobrules::frameRateForSize(s.width, s.height, &c.frameRate)) c.success = 0;
 }
 
 void encodeAudio() {

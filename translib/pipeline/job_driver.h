@@ -6,10 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "pipeline/context.h"
-
-// Target frames per second for a picture size; false for a size not in the table.
-bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate);
+#include "core/context.h"
 
 // Copies the settings into the context, resets the progress counters and sets `success`
 // to 1, or to 0 (with frameRate 10) when the size is not in the frame-rate table.
@@ -42,8 +39,8 @@ void runEncoderOnFile(const std::string& picturesPath);
 // of the job is left on disk), 1 good, 2 good but the source frame rate is irregular.
 // The out-parameters (each may be null) receive audioFrames, the rescaled videoFrames
 // and videoEsPath.
-int prepareJob(const std::string& sourcePath, const std::string& destDir,
-               int32_t* audioFramesOut, uint32_t* videoFramesOut, std::string* videoEsPathOut);
+int prepareJob(const std::string& sourcePath, const std::string& destDir, int32_t* audioFramesOut,
+               uint32_t* videoFramesOut, std::string* videoEsPathOut);
 
 // The demultiplexing part of preparation: opens the output, runs the demultiplexer over
 // the whole source, prints the source statistics and decides the frame counts.

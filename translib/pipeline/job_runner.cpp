@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "core/job_files.h"
+#include "core/job_rules.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -33,7 +34,7 @@ void removeDeclinedJob(const std::string& videoEsPath) {
 }  // namespace
 
 std::string jobOutputPath(const JobRequest& job) {
-    return job.destDir + baseNameOf(job.sourcePath) + "_new.mp4";
+    return jobrules::outputPathFor(job.destDir, job.sourcePath);
 }
 
 JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& goOn,

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 
 // Status of a job, as the job list shows it.
 enum class JobStatus : int32_t { Waiting = 0, Converting = 1, Done = 2, Failed = 3 };

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux/demux.h"
-#include "pipeline/context.h"
 #include "pipeline/es_dump.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <cstdio>
 
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 #include "vdec/vdec.h"
 #include "venc/venc.h"

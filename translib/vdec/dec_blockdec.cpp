@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "tables/std_tables.h"
 #include "vdec/dec_kernels.h"
 #include "vdec/dec_session.h"

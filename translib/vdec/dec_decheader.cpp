@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "platform/platform.h"
 #include "tables/std_tables.h"
 #include "vdec/dec_session.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <new>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <utility>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "platform/platform.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "venc/enc_bitstrm.h"
 #include "venc/enc_codehead.h"
 #include "venc/enc_framerate.h"

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "pipeline/context.h"
-#include "pipeline/job_files.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -11,12 +11,9 @@ TEST(JobFilesTest, BaseNameCases) {
         const char* path;
         const char* base;
     } cases[] = {
-        {"/movies/clip.3gp", "clip"},
-        {"/movies/clip.v2.mp4", "clip.v2"},
-        {"/movies/noextension", "noextension"},
-        {"relative.3gp", "relative"},
-        {"/dir.with.dots/file", "file"},
-        {"", ""},
+        {"/movies/clip.3gp", "clip"},           {"/movies/clip.v2.mp4", "clip.v2"},
+        {"/movies/noextension", "noextension"}, {"relative.3gp", "relative"},
+        {"/dir.with.dots/file", "file"},        {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(baseNameOf(c.path), c.base) << c.path;
 }

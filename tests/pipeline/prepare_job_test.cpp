@@ -3,12 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
-#include "pipeline/context.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -198,7 +198,9 @@ struct FailingCase {
     const char* message;  // printed on the way, or ""
 };
 
-void PrintTo(const FailingCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FailingPrepareTest : public PrepareJobTest,
                            public ::testing::WithParamInterface<FailingCase> {};

@@ -2,8 +2,8 @@
 
 #include <random>
 
-#include "pipeline/amr_decoder.h"
-#include "pipeline/context.h"
+#include "audio/amr_decoder.h"
+#include "core/context.h"
 #include "testing/test_util.h"
 
 namespace {

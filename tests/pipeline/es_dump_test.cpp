@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/resampler.h"
+#include "core/context.h"
 #include "demux/demux.h"
 #include "demux/demux_internal.h"
 #include "demux/track.h"
 #include "demux_test_util.h"
-#include "pipeline/context.h"
 #include "pipeline/es_dump.h"
-#include "pipeline/resampler.h"
 #include "recording_sink.h"
 
 namespace {
@@ -180,7 +180,9 @@ struct AacCase {
     uint32_t sourceRate;
 };
 
-void PrintTo(const AacCase& c, std::ostream* os) { *os << c.fixture; }
+void PrintTo(const AacCase& c, std::ostream* os) {
+    *os << c.fixture;
+}
 
 class AacDumpTest : public EsDumpTest, public ::testing::WithParamInterface<AacCase> {};
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "testing/test_util.h"
 #include "venc/venc.h"
 #include "venc_test_util.h"

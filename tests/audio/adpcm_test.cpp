@@ -4,10 +4,10 @@
 #include <cstring>
 #include <vector>
 
-#include "pipeline/adpcm_encoder.h"
-#include "pipeline/context.h"
+#include "audio/adpcm_encoder.h"
+#include "audio/wav_section.h"
+#include "core/context.h"
 #include "pipeline/handset_file.h"
-#include "pipeline/wav_section.h"
 #include "testing/test_util.h"
 
 namespace {
@@ -17,7 +17,8 @@ using testing_util::TempDir;
 std::vector<int16_t> sine(size_t n, double frequency, double rate, double amplitude = 12000.0) {
     std::vector<int16_t> s(n);
     for (size_t i = 0; i < n; ++i)
-        s[i] = static_cast<int16_t>(std::lround(amplitude * std::sin(2 * M_PI * frequency * double(i) / rate)));
+        s[i] = static_cast<int16_t>(
+            std::lround(amplitude * std::sin(2 * M_PI * frequency * double(i) / rate)));
     return s;
 }
 
@@ -28,7 +29,9 @@ int expectedAdpcmBytes(int n) {
     return blocks * kAdpcmBlockSize + (rest ? 4 + (rest - 1) / 2 : 0);
 }
 
-uint32_t le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
+uint32_t le32(const uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24);
+}
 
 TEST(AdpcmEncoderTest, BlockBoundaries) {
     auto s = sine(506, 300, 8000);
@@ -100,7 +103,7 @@ TEST(AdpcmEncoderTest, WavHeaderForBothSourceKinds) {
 
 // Encodes a WAV section into a fresh output file after `videoBytes` bytes of video.
 class WavSectionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_context.success = 1;
         g_context.headerSize = 24;
@@ -129,12 +132,10 @@ TEST_F(WavSectionTest, MemoryModeSampleCounts) {
         uint32_t count;
         int coded;
     } cases[] = {
-        {1600, 1599},  // ten AMR frames: whole chunks minus the last sample
-        {1000, 959},   // 6 whole chunks: 5 and 159 samples of the sixth
-        {320, 319},
-        {200, 200},    // fewer than 320: every sample that exists, nothing past it
-        {100, 100},
-        {0, 0},
+        {1600, 1599},              // ten AMR frames: whole chunks minus the last sample
+        {1000, 959},               // 6 whole chunks: 5 and 159 samples of the sixth
+        {320, 319},   {200, 200},  // fewer than 320: every sample that exists, nothing past it
+        {100, 100},   {0, 0},
     };
     for (const auto& c : cases) {
         SetUp();
@@ -152,19 +153,19 @@ TEST_F(WavSectionTest, MemoryModeSampleCounts) {
 }
 
 TEST_F(WavSectionTest, FileModeEncodesEverySample) {
-    const struct {
-        size_t count;
-    } cases[] = {{1600}, {1000}, {7}, {0}};
+    const struct { size_t count; } cases[] = {{1600}, {1000}, {7}, {0}};
     for (const auto& c : cases) {
         SetUp();
         g_context.isAac = 1;
         auto s = sine(c.count, 1000, 16000);
         std::vector<uint8_t> bytes(s.size() * 2);
-        if (!bytes.empty()) std::memcpy(bytes.data(), s.data(), bytes.size());  // little-endian host
+        if (!bytes.empty())
+            std::memcpy(bytes.data(), s.data(), bytes.size());  // little-endian host
         testing_util::writeFile(dir_.file("audio.pcm"), bytes);
         encodeAdpcmSection(nullptr, 0, true, dir_.file("audio.pcm"));
         EXPECT_EQ(g_context.success, 1);
-        EXPECT_EQ(g_context.wavBytes, kWavHeaderSize + expectedAdpcmBytes(static_cast<int>(c.count)));
+        EXPECT_EQ(g_context.wavBytes,
+                  kWavHeaderSize + expectedAdpcmBytes(static_cast<int>(c.count)));
         auto sec = section();
         EXPECT_EQ(le32(sec.data() + 24), 16000u);
         TearDown();
@@ -179,7 +180,7 @@ TEST_F(WavSectionTest, ThousandSamplesCountOneCompleteBlock) {
     testing_util::writeFile(dir_.file("audio.pcm"), bytes);
     encodeAdpcmSection(nullptr, 0, true, dir_.file("audio.pcm"));
     auto sec = section();
-    EXPECT_EQ(le32(sec.data() + 56), 256u);       // data chunk: one whole block
+    EXPECT_EQ(le32(sec.data() + 56), 256u);      // data chunk: one whole block
     EXPECT_EQ(le32(sec.data() + 4), 256u + 52);  // RIFF size
     EXPECT_EQ(g_context.wavBytes, 60 + 256 + 4 + 247);
 }
@@ -201,8 +202,8 @@ TEST_F(WavSectionTest, FfmpegDecodesTheSectionBackToTheSine) {
     encodeAdpcmSection(nullptr, 0, true, dir_.file("audio.pcm"));
     ASSERT_EQ(g_context.success, 1);
     testing_util::writeFile(dir_.file("section.wav"), section());
-    ASSERT_EQ(testing_util::ffmpeg("-i " + dir_.file("section.wav") + " -f s16le -acodec pcm_s16le " +
-                                   dir_.file("decoded.raw")),
+    ASSERT_EQ(testing_util::ffmpeg("-i " + dir_.file("section.wav") +
+                                   " -f s16le -acodec pcm_s16le " + dir_.file("decoded.raw")),
               0);
     auto decoded = testing_util::readFile(dir_.file("decoded.raw"));
     const size_t m = decoded.size() / 2;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "pipeline/resampler.h"
+#include "audio/resampler.h"
 
 namespace {
 
@@ -51,7 +51,8 @@ TEST(ResamplerTest, ConstantLevelsScaleByTheIntegerGain) {
     for (const auto& c : cases) {
         resampleInit(16000);
         resampleResetState();
-        std::vector<int16_t> in1(kFrame + 1, c.in), in2(kFrame + 1, c.in), out1(kFrame + 2), out2(kFrame + 2);
+        std::vector<int16_t> in1(kFrame + 1, c.in), in2(kFrame + 1, c.in), out1(kFrame + 2),
+            out2(kFrame + 2);
         // The first call interpolates from element 0, which a fresh caller fills too.
         int n = resample(in1.data(), in2.data(), kFrame, 44100, out1.data(), out2.data());
         ASSERT_GT(n, 0);

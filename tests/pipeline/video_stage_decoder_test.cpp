@@ -5,9 +5,9 @@
 
 #include <ostream>
 
-#include "pipeline/context.h"
+#include "core/context.h"
+#include "core/job_files.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "testing/test_util.h"
 #include "vdec_test_util.h"
 

@@ -1,4 +1,4 @@
-#include "pipeline/resampler.h"
+#include "audio/resampler.h"
 
 namespace {
 
@@ -35,7 +35,8 @@ int16_t interpolate(const int16_t* in, int position, int32_t unit, int32_t phase
 void resampleInit(uint32_t targetRate) {
     g_resampler.targetRate = targetRate;
     g_resampler.outputUnit = static_cast<int16_t>(targetRate / kRateUnitDivisor);
-    g_resampler.gain = g_resampler.outputUnit ? static_cast<int16_t>(kGainOne / g_resampler.outputUnit) : 0;
+    g_resampler.gain =
+        g_resampler.outputUnit ? static_cast<int16_t>(kGainOne / g_resampler.outputUnit) : 0;
 }
 
 void resampleResetState() {

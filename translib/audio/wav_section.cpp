@@ -1,11 +1,11 @@
-#include "pipeline/wav_section.h"
+#include "audio/wav_section.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "pipeline/adpcm_encoder.h"
-#include "pipeline/context.h"
+#include "audio/adpcm_encoder.h"
+#include "core/context.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ constexpr int kChunkSamples = 160;
 
 // Where the chunks come from: the PCM file or the sample array.
 class ChunkSource {
-public:
+  public:
     ChunkSource(FILE* file, const int16_t* samples, uint32_t count)
         : file_(file), samples_(samples), count_(count) {}
 
@@ -35,7 +35,7 @@ public:
         return n;
     }
 
-private:
+  private:
     FILE* file_;
     const int16_t* samples_;
     uint32_t count_;

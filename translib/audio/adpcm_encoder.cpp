@@ -1,10 +1,10 @@
-#include "pipeline/adpcm_encoder.h"
+#include "audio/adpcm_encoder.h"
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "tables/std_tables.h"
 
 namespace {
@@ -43,7 +43,9 @@ void adpcmStop() {
     if (!b_is_adpcm_encode_stop) b_is_adpcm_encode_stop = true;
 }
 
-uint32_t adpcmBlockCount() { return g_adpcm.blocks; }
+uint32_t adpcmBlockCount() {
+    return g_adpcm.blocks;
+}
 
 int adpcmEncode(const int16_t* samples, int16_t n, uint8_t* out, int16_t* outLength) {
     if (!samples || !out || !outLength || n < 0) {

@@ -1,11 +1,11 @@
-#include "pipeline/amr_decoder.h"
+#include "audio/amr_decoder.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include <opencore-amrnb/interf_dec.h>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 
 namespace {
 constexpr int kSamplesPerFrame = 160;
@@ -28,7 +28,8 @@ int decodeAmr() {
     const uint32_t toDecode = stored >= 2 ? stored - 1 : 0;
     // The stored bytes can be fewer than amrBytes says only through a caller's mistake;
     // never read past what the buffer holds.
-    const uint32_t available = frameSize ? static_cast<uint32_t>(c.amrBuffer.size()) / frameSize : 0;
+    const uint32_t available =
+        frameSize ? static_cast<uint32_t>(c.amrBuffer.size()) / frameSize : 0;
     const uint32_t frames = toDecode < available ? toDecode : available;
 
     c.pcmSamples.reserve(static_cast<size_t>(frames) * kSamplesPerFrame);
@@ -45,6 +46,7 @@ int decodeAmr() {
         c.pcmSampleCount += kSamplesPerFrame;
     }
     Decoder_Interface_exit(state);
-    std::fprintf(stderr, "\n%s%i%s\n", "Decoded ", static_cast<int>(frames), " g_trans_audio_framecounter.");
+    std::fprintf(stderr, "\n%s%i%s\n", "Decoded ", static_cast<int>(frames),
+                 " g_trans_audio_framecounter.");
     return 0;
 }

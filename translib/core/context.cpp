@@ -1,4 +1,4 @@
-#include "pipeline/context.h"
+#include "core/context.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -1,8 +1,8 @@
-#include "pipeline/job_files.h"
+#include "core/job_files.h"
 
 #include <cstdio>
 
-#include "pipeline/context.h"
+#include "core/context.h"
 #include "platform/platform.h"
 
 std::string baseNameOf(const std::string& sourcePath) {
@@ -24,9 +24,13 @@ void setJobNames(const std::string& sourcePath, const std::string& destDir) {
     c.outputPath = c.destDir + c.baseName + "_new.mp4";
 }
 
-std::string videoEsFilePath() { return g_context.moduleDir + g_context.baseName + kVideoEsSuffix; }
+std::string videoEsFilePath() {
+    return g_context.moduleDir + g_context.baseName + kVideoEsSuffix;
+}
 
-std::string decodedPicturesPath() { return g_context.baseName + kDecodedPicturesSuffix; }
+std::string decodedPicturesPath() {
+    return g_context.baseName + kDecodedPicturesSuffix;
+}
 
 bool openPcmFile() {
     ConversionContext& c = g_context;

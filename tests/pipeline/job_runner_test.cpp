@@ -2,11 +2,11 @@
 
 #include <vector>
 
+#include "core/context.h"
+#include "core/job_files.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
-#include "pipeline/context.h"
 #include "pipeline/job_driver.h"
-#include "pipeline/job_files.h"
 #include "pipeline/job_runner.h"
 #include "platform/platform.h"
 
@@ -57,7 +57,9 @@ struct RunCase {
     bool asked;
 };
 
-void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class JobRunnerTest : public ::testing::TestWithParam<RunCase> {};
 

@@ -18,8 +18,8 @@ struct JobSettings {
     int8_t cropEnabled = 1;       // non-zero: crop before scaling
     uint16_t width = 128;         // target picture size
     uint16_t height = 96;
-    uint32_t bitRate = 100000;    // target video bits per second
-    uint8_t rotate = 0;           // always 0: no picture is ever rotated
+    uint32_t bitRate = 100000;  // target video bits per second
+    uint8_t rotate = 0;         // always 0: no picture is ever rotated
 };
 
 struct ConversionContext {
