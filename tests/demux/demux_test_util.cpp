@@ -42,11 +42,11 @@ QuietStdout::~QuietStdout() {
     close(saved_);
 }
 
-TreeFile::TreeFile(const std::vector<uint8_t>& bytes) {
+TreeFile::TreeFile(const std::vector<uint8_t>& bytes, const DemuxHooks* hooks) {
     path_ = dir_.file("movie.mp4");
     testing_util::writeFile(path_, bytes);
     if (fs_Open(path_.c_str(), &stream_) != 0) throw std::runtime_error("fs_Open failed");
-    root_ = MP4_ReadRoot(stream_);
+    root_ = MP4_ReadRoot(stream_, hooks);
 }
 
 TreeFile::~TreeFile() {

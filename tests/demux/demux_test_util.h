@@ -10,6 +10,7 @@
 #include "testing/test_util.h"
 
 struct ByteStream;
+struct DemuxHooks;
 
 namespace mp4test {
 
@@ -28,10 +29,11 @@ class QuietStdout {
     int saved_;
 };
 
-// A file holding `bytes`, opened as a byte stream, with its box tree read.
+// A file holding `bytes`, opened as a byte stream, with its box tree read (reporting to
+// `hooks` when given).
 class TreeFile {
   public:
-    explicit TreeFile(const std::vector<uint8_t>& bytes);
+    explicit TreeFile(const std::vector<uint8_t>& bytes, const DemuxHooks* hooks = nullptr);
     ~TreeFile();
     TreeFile(const TreeFile&) = delete;
     TreeFile& operator=(const TreeFile&) = delete;

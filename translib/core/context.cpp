@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 ConversionContext g_context;
+AacTrackParams g_aacParams;
 
 int logError(const char* format, ...) {
     va_list args;

@@ -93,6 +93,20 @@ struct ConversionContext {
 
 extern ConversionContext g_context;
 
+// The stream parameters of the AAC track, kept beside the decoder instance
+// (g_context.aacDecoder). The demultiplexer sets them from the track's AudioSpecificConfig
+// when it sets the track up and writes the track's values back before each step's samples;
+// opening the decoder records whether it accepted the configuration; the stream sink
+// records the channel count the decoder reports for each frame. A track whose count rises
+// above 2 is given up.
+struct AacTrackParams {
+    uint32_t rate = 0;
+    uint8_t sfIndex = 0;
+    uint32_t channels = 0;
+    bool initialized = false;  // the decoder accepted the AudioSpecificConfig
+};
+extern AacTrackParams g_aacParams;
+
 // The pipeline's error log: prints the formatted line and a newline on standard output,
 // sets `success` to 0 and returns 1. Every error of the pipeline and the demultiplexer
 // goes through it, so any error fails the job.
