@@ -15,7 +15,6 @@ namespace {
 using vdec_test::BitWriter;
 using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
-using vdec_test::uniqueBaseName;
 
 struct Fixture {
     const char* file;
@@ -48,13 +47,13 @@ TEST_P(DamagedStreamTest, TruncatedStreamsEndCleanly) {
     for (size_t i = 0; i <= steps; ++i) {
         const size_t length = whole.size() * i / steps;
         std::vector<uint8_t> part(whole.begin(), whole.begin() + long(length));
-        DecodeResult r = decodeStream(part, uniqueBaseName());
+        DecodeResult r = decodeStream(part);
         expectWholeFrames(r, "length " + std::to_string(length));
     }
     // Cuts inside the headers, byte by byte.
     for (size_t length = 1; length < 48 && length < whole.size(); ++length) {
         std::vector<uint8_t> part(whole.begin(), whole.begin() + long(length));
-        DecodeResult r = decodeStream(part, uniqueBaseName());
+        DecodeResult r = decodeStream(part);
         expectWholeFrames(r, "length " + std::to_string(length));
     }
 }
@@ -74,7 +73,7 @@ TEST_P(DamagedStreamTest, FlippedBitsEndCleanly) {
             vdec_test::flipBit(&s, bit);
             where += " " + std::to_string(bit);
         }
-        DecodeResult r = decodeStream(s, uniqueBaseName());
+        DecodeResult r = decodeStream(s);
         expectWholeFrames(r, "seed " + std::to_string(seed) + " round " + std::to_string(round) +
                                  " bits" + where);
     }
@@ -117,7 +116,7 @@ TEST(RandomDataTest, AfterValidHeaders) {
         std::vector<uint8_t> s = w.bytes();
         const size_t extra = 200 + size_t(round) * 97 % 6000;
         for (size_t i = 0; i < extra; ++i) s.push_back(uint8_t(rng()));
-        DecodeResult r = decodeStream(s, uniqueBaseName());
+        DecodeResult r = decodeStream(s);
         expectWholeFrames(r, "seed " + std::to_string(seed) + " round " + std::to_string(round));
     }
 }
