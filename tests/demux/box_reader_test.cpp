@@ -33,7 +33,7 @@ mp4test::Box mvhdBox() {
 
 class BoxReaderTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_F(BoxReaderTest, TopLevelBoxesBecomeChildrenOfTheRoot) {
@@ -148,7 +148,7 @@ TEST_F(BoxReaderTest, AudioSampleEntriesAreReportedAndTheLastDecides) {
     EXPECT_EQ(g_context.isAac, 1);
     EXPECT_EQ(g_context.pcmFile, nullptr);
     EXPECT_FALSE(testing_util::fileExists(g_context.pcmPath));
-    mp4test::resetContext();
+    resetJob();
 }
 
 // Hostile layouts end reading cleanly.
@@ -205,7 +205,7 @@ void PrintTo(const HostileCase& c, std::ostream* os) {
 
 class HostileBoxTest : public ::testing::TestWithParam<HostileCase> {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_P(HostileBoxTest, EndsCleanly) {

@@ -24,7 +24,7 @@ TrackLayout amr20ms(uint32_t samples) {
 class DemuxLoopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mp4test::resetContext();
+        resetJob();
         sink_ = mp4test::newRecordingSink();
     }
     void TearDown() override {

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the demultiplexer tests: capturing standard output, reading a box tree from
-// bytes, and isolating each test's job files.
+// Helpers of the demultiplexer tests: capturing standard output and reading a box tree
+// from bytes.
 
 #include <functional>
 #include <string>
@@ -47,8 +47,5 @@ class TreeFile {
     ByteStream* stream_ = nullptr;
     Mp4Box* root_ = nullptr;
 };
-
-// Resets the job state of the context before a test: names, files, counts, statistics.
-void resetContext();
 
 }  // namespace mp4test

@@ -11,7 +11,7 @@ using mp4test::TrackLayout;
 
 class TrackNavigationTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 MovieLayout movieOf(const TrackLayout& t) {

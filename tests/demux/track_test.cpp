@@ -13,7 +13,7 @@ using mp4test::TrackLayout;
 
 class TrackSetupTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 using mp4test::movieOf;
@@ -191,7 +191,7 @@ void PrintTo(const BrokenCase& c, std::ostream* os) {
 
 class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_P(BrokenTrackTest, EndsCleanly) {

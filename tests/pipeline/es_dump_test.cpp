@@ -29,7 +29,7 @@ Block* blockOf(const std::vector<uint8_t>& bytes) {
 class EsDumpTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mp4test::resetContext();
+        resetJob();
         g_context.moduleDir = dir_.path();
         g_context.baseName = "dump";
         ASSERT_EQ(esdump_Open(dir_.path().c_str(), &out_), 0);

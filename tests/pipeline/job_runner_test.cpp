@@ -187,7 +187,7 @@ int neverCalled(const std::atomic<int32_t>**) {
 
 TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
-    mp4test::resetContext();
+    resetJob();
     testing_util::TempDir dir;
     mp4test::MovieLayout m =
         mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),

@@ -8,6 +8,16 @@
 ConversionContext g_context;
 AacTrackParams g_aacParams;
 
+void resetJob() {
+    ConversionContext& c = g_context;
+    if (c.output) std::fclose(c.output);
+    if (c.pcmFile) std::fclose(c.pcmFile);
+    static_cast<ConversionJobState&>(c) = ConversionJobState();
+    c.success = 1;
+    c.videoProgress = 0;
+    c.audioProgress = 0;
+}
+
 int logError(const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -67,6 +67,7 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     }
     ConversionContext& c = g_context;
     publish(progress, JobProgress::Preparing, nullptr, 0);
+    resetJob();
     applyJobSettings(job.settings);
     int32_t audioFrames = 0;
     uint32_t videoFrames = 0;
