@@ -21,7 +21,7 @@ constexpr char kProductName[] = "Kinolite";
 constexpr char kVersionLabel[] = "版本:";
 constexpr char kVersionText[] = "Version";
 constexpr char kCopyrightText[] = "Copyright";
-constexpr char kCompanyText[] = "The Kinolite developers";
+constexpr char kCompanyText[] = "Kinolite 开发者";
 constexpr char kOkCaption[] = "确定";
 
 constexpr int kIconSize = 48;

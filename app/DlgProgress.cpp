@@ -63,6 +63,7 @@ QString CDlgProgress::fileName() const {
 
 void CDlgProgress::setRange(int32_t low, int32_t high) {
     m_pProgress->setRange(low, high);
+    emit rangeChanged(low, high);
 }
 
 void CDlgProgress::setPos(int32_t position) {

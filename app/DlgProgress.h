@@ -39,6 +39,10 @@ public:
 
     QProgressBar* progressBar() const { return m_pProgress; }
 
+signals:
+    // The bar's range was set.
+    void rangeChanged(int32_t low, int32_t high);
+
 public slots:
     void accept() override;  // Enter: ignored
     void reject() override;  // Esc, the close box, the stop button

@@ -6,12 +6,15 @@
 #include <algorithm>
 
 #include "Controls.h"
+#include "res/Strings.h"
 #include "res/resource.h"
 
 namespace {
 
 constexpr int kStatusColumnWidth = 60;
 constexpr int kPathColumnWidth = 270;
+// Room left and right of a cell's text.
+constexpr int kCellPadding = 12;
 // Room above and below the text of a row.
 constexpr int kRowPadding = 6;
 
@@ -24,8 +27,14 @@ CJobListCtrl::CJobListCtrl(QWidget* parent) : QTableWidget(parent) {
     QStringList labels;
     for (const std::string& t : titles) labels << QString::fromStdString(t);
     setHorizontalHeaderLabels(labels);
+    // The status column is 60 pixels wide, or as wide as its longest text in this font.
+    int statusWidth = kStatusColumnWidth;
+    for (int status = 0; status <= static_cast<int>(JobStatus::Failed); ++status) {
+        QString text = QString::fromUtf8(loadString(statusStringId(status)));
+        statusWidth = std::max(statusWidth, fontMetrics().horizontalAdvance(text) + kCellPadding);
+    }
     for (int c = 0; c < columnCount(); ++c)
-        setColumnWidth(c, c == 0 ? kStatusColumnWidth : kPathColumnWidth);
+        setColumnWidth(c, c == 0 ? statusWidth : kPathColumnWidth);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->hide();
@@ -35,6 +44,7 @@ CJobListCtrl::CJobListCtrl(QWidget* parent) : QTableWidget(parent) {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    setTabKeyNavigation(false);
     connect(this, &QTableWidget::itemSelectionChanged, this, &CJobListCtrl::listChanged);
 }
 

@@ -4,6 +4,8 @@
 #include <QContextMenuEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QStyle>
 #include <QIcon>
 #include <QMenu>
 #include <QShortcut>
@@ -40,7 +42,6 @@ constexpr char kConvertCaption[] = "转换";
 constexpr char kAboutCaption[] = "关于";
 
 constexpr int kTimerPeriodMs = 20;
-constexpr int kListMinimumWidth = 610;
 constexpr int kListMinimumHeight = 320;
 
 QString qs(const char* utf8) {
@@ -113,7 +114,11 @@ CMainDlg::CMainDlg(QWidget* parent)
     setWindowTitle(qs(kTitle));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
     m_lstCtrl = new CJobListCtrl(this);
-    m_lstCtrl->setMinimumSize(kListMinimumWidth, kListMinimumHeight);
+    // Wide enough for its columns, with room for a vertical scroll bar.
+    m_lstCtrl->setMinimumSize(m_lstCtrl->horizontalHeader()->length() +
+                                  2 * m_lstCtrl->frameWidth() +
+                                  m_lstCtrl->style()->pixelMetric(QStyle::PM_ScrollBarExtent),
+                              kListMinimumHeight);
     m_btnAdd = skinnedButton(this, kAddCaption, IDC_ADD, IDB_ADD, IDS_TIP_ADD);
     m_btnEdit = skinnedButton(this, kEditCaption, IDC_EDIT, IDB_EDIT, IDS_TIP_EDIT);
     m_btnDelete = skinnedButton(this, kDeleteCaption, IDC_DELETE, IDB_DELETE, IDS_TIP_DELETE);
