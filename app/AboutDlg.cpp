@@ -36,9 +36,9 @@ QString qs(const char* utf8) {
 CAboutDlg::CAboutDlg(QWidget* parent, const QString& versionFile) : QDialog(parent) {
     setWindowTitle(qs(kTitle));
     auto* icon = new QLabel(this);
-    icon->setPixmap(QPixmap(QStringLiteral(":/icons/%1.png").arg(IDR_MAINFRAME))
-                        .scaled(kIconSize, kIconSize, Qt::KeepAspectRatio,
-                                Qt::SmoothTransformation));
+    icon->setPixmap(
+        QPixmap(QStringLiteral(":/icons/%1.png").arg(IDR_MAINFRAME))
+            .scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     auto* name = new QLabel(qs(kProductName), this);
     QFont big = name->font();
     big.setPointSize(big.pointSize() + kNamePointSizeStep);

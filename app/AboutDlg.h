@@ -10,11 +10,11 @@ class CCoolButton;
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     // `versionFile`: the file whose version information is shown; "" for the program's own.
     explicit CAboutDlg(QWidget* parent = nullptr, const QString& versionFile = QString());
 
-private:
+  private:
     void initDialog(const QString& versionFile);
 
     QLabel* m_stVersion;

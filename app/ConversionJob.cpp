@@ -9,10 +9,14 @@
 
 int statusStringId(int32_t status) {
     switch (static_cast<JobStatus>(status)) {
-        case JobStatus::Waiting: return IDS_STATUS_WAITING;
-        case JobStatus::Converting: return IDS_STATUS_CONVERTING;
-        case JobStatus::Done: return IDS_STATUS_DONE;
-        case JobStatus::Failed: return IDS_STATUS_FAILED;
+        case JobStatus::Waiting:
+            return IDS_STATUS_WAITING;
+        case JobStatus::Converting:
+            return IDS_STATUS_CONVERTING;
+        case JobStatus::Done:
+            return IDS_STATUS_DONE;
+        case JobStatus::Failed:
+            return IDS_STATUS_FAILED;
     }
     return IDS_STATUS_WAITING;
 }

@@ -39,7 +39,7 @@ std::vector<std::string> rowTexts(const ConversionJob& job);
 
 // The rows of the job list; each row owns its record.
 class JobList {
-public:
+  public:
     int count() const { return static_cast<int>(rows_.size()); }
     ConversionJob& at(int row) { return *rows_[static_cast<size_t>(row)]; }
     const ConversionJob& at(int row) const { return *rows_[static_cast<size_t>(row)]; }
@@ -49,7 +49,7 @@ public:
     // destPath of every row, in row order.
     std::vector<std::string> destinations() const;
 
-private:
+  private:
     std::vector<std::unique_ptr<ConversionJob>> rows_;
 };
 

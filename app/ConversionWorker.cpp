@@ -22,8 +22,8 @@ struct ActiveJob {
 };
 ActiveJob* g_activeJob = nullptr;
 
-int prepareStage(const std::string& sourcePath, const std::string& destDir,
-                 int32_t* audioFramesOut, uint32_t* videoFramesOut, std::string* videoEsPathOut) {
+int prepareStage(const std::string& sourcePath, const std::string& destDir, int32_t* audioFramesOut,
+                 uint32_t* videoFramesOut, std::string* videoEsPathOut) {
     ActiveJob& a = *g_activeJob;
     int result =
         a.stages->prepare(sourcePath, destDir, audioFramesOut, videoFramesOut, videoEsPathOut);

@@ -13,7 +13,7 @@
 
 // What the worker asks of the main window. Every call comes from the worker thread.
 class WorkerHost {
-public:
+  public:
     virtual ~WorkerHost() = default;
     // The source path of the job starting now, for the progress dialog.
     virtual void showFileName(const std::string& sourcePath) = 0;

@@ -13,7 +13,7 @@ class QComboBox;
 
 class CDlgFile : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CDlgFile(QWidget* parent = nullptr);
 
     // The list the dialog works on (required) and, for edit mode, the row to edit.
@@ -26,7 +26,7 @@ public:
     // The folder chosen last in the folder browser, kept for the whole process.
     static QString lastFolder();
 
-private:
+  private:
     void initDialog();
     // The values of the controls, and back.
     JobForm takeValues() const;

@@ -100,8 +100,7 @@ void CDlgProgress::accept() {}
 
 void CDlgProgress::reject() {
     if (!m_bShowStop) return;
-    if (messageBox(this, IDS_CONFIRM_STOP, MessageButtons::YesNo) == kAnswerYes)
-        done(IDCANCEL);
+    if (messageBox(this, IDS_CONFIRM_STOP, MessageButtons::YesNo) == kAnswerYes) done(IDCANCEL);
 }
 
 void CDlgProgress::showEvent(QShowEvent* event) {

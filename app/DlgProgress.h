@@ -15,7 +15,7 @@ class QPushButton;
 
 class CDlgProgress : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CDlgProgress(QWidget* parent = nullptr);
 
     // Shows or hides the stop button; cancel requests are honoured only with it shown.
@@ -39,19 +39,19 @@ public:
 
     QProgressBar* progressBar() const { return m_pProgress; }
 
-signals:
+  signals:
     // The bar's range was set.
     void rangeChanged(int32_t low, int32_t high);
 
-public slots:
+  public slots:
     void accept() override;  // Enter: ignored
     void reject() override;  // Esc, the close box, the stop button
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
 
-private:
+  private:
     void onAnimationTimer();
 
     QLineEdit* m_pFileName;

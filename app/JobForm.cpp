@@ -24,8 +24,8 @@ JobForm JobForm::ofJob(const ConversionJob& job) {
     f.cropTop = cropText(job.cropTop);
     f.cropBottom = cropText(job.cropBottom);
     f.bitRateIndex = indexOr0(jobrules::bitRateIndexOfText(std::to_string(job.bitRate)));
-    f.sizeIndex = indexOr0(jobrules::sizeIndexOfText(std::to_string(job.width) + "*" +
-                                                     std::to_string(job.height)));
+    f.sizeIndex = indexOr0(
+        jobrules::sizeIndexOfText(std::to_string(job.width) + "*" + std::to_string(job.height)));
     return f;
 }
 

@@ -38,7 +38,8 @@ struct JobForm {
 
 // The folder the folder browser opens at, from the last folder chosen: without its trailing
 // '/' (the root stays "/"), and only when it exists; "" for none.
-std::string folderToPreselect(const std::string& lastFolder, bool (*isDirectory)(const std::string&));
+std::string folderToPreselect(const std::string& lastFolder,
+                              bool (*isDirectory)(const std::string&));
 
 // The source chooser's filters, "3GP Files (*.3gp)|*.3gp|...||", in the form a Qt file
 // dialog takes: "3GP Files (*.3gp);;...". Patterns are separated by spaces, and "*.*"

@@ -11,7 +11,7 @@
 
 class CJobListCtrl : public QTableWidget {
     Q_OBJECT
-public:
+  public:
     explicit CJobListCtrl(QWidget* parent = nullptr);
 
     // The records, in row order. The worker reads them while the list cannot change.
@@ -33,10 +33,10 @@ public:
     std::vector<int> selectedRows() const;
     int selectedCount() const { return static_cast<int>(selectedRows().size()); }
 
-signals:
+  signals:
     // Rows were added, removed or rewritten, or the selection changed.
     void listChanged();
 
-private:
+  private:
     JobList m_jobs;
 };

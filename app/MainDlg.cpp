@@ -5,10 +5,10 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QStyle>
 #include <QIcon>
 #include <QMenu>
 #include <QShortcut>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <system_error>
 
@@ -52,8 +52,7 @@ bool fileExists(const std::string& path) {
     return QFileInfo::exists(QString::fromStdString(path));
 }
 
-CCoolButton* skinnedButton(QWidget* parent, const char* caption, int id, int firstFace,
-                           int tip) {
+CCoolButton* skinnedButton(QWidget* parent, const char* caption, int id, int firstFace, int tip) {
     auto* b = new CCoolButton(parent);
     b->setText(qs(caption));
     setControlId(b, id);
@@ -68,7 +67,7 @@ CCoolButton* skinnedButton(QWidget* parent, const char* caption, int id, int fir
 // What the worker thread asks of the window, as queued calls onto the user-interface
 // thread; only the drift question waits for its answer.
 class CMainDlg::WorkerBridge : public WorkerHost {
-public:
+  public:
     explicit WorkerBridge(CMainDlg* dlg) : dlg_(dlg) {}
 
     void showFileName(const std::string& sourcePath) override {
@@ -98,7 +97,7 @@ public:
         post([d = dlg_] { d->onConversionEnded(); });
     }
 
-private:
+  private:
     template <class F>
     void post(F&& call) {
         QMetaObject::invokeMethod(dlg_, std::forward<F>(call), Qt::QueuedConnection);
@@ -126,15 +125,15 @@ CMainDlg::CMainDlg(QWidget* parent)
     setControlId(m_btnPreview, IDC_PREVIEW);
     m_btnPreview->hide();
     m_btnPreview->setEnabled(false);
-    m_btnConvert =
-        skinnedButton(this, kConvertCaption, IDC_CONVERT, IDB_CONVERT, IDS_TIP_CONVERT);
+    m_btnConvert = skinnedButton(this, kConvertCaption, IDC_CONVERT, IDB_CONVERT, IDS_TIP_CONVERT);
     m_btnAbout = skinnedButton(this, kAboutCaption, IDC_ABOUT, IDB_ABOUT, 0);
     m_btnEdit->setEnabled(false);
     m_btnDelete->setEnabled(false);
     m_btnConvert->setEnabled(false);
-    for (QPushButton* b : {static_cast<QPushButton*>(m_btnAdd), static_cast<QPushButton*>(m_btnEdit),
-                           static_cast<QPushButton*>(m_btnDelete), m_btnPreview,
-                           static_cast<QPushButton*>(m_btnConvert), static_cast<QPushButton*>(m_btnAbout)})
+    for (QPushButton* b :
+         {static_cast<QPushButton*>(m_btnAdd), static_cast<QPushButton*>(m_btnEdit),
+          static_cast<QPushButton*>(m_btnDelete), m_btnPreview,
+          static_cast<QPushButton*>(m_btnConvert), static_cast<QPushButton*>(m_btnAbout)})
         b->setAutoDefault(false);
 
     auto* buttons = new QVBoxLayout;
@@ -233,8 +232,8 @@ void CMainDlg::onConvert() {
     m_dlgProgress.setStopVisible(false);
     m_dlgProgress.stopAnimation();
     try {
-        m_worker = std::thread(runConversionPasses, std::ref(m_lstCtrl->jobs()),
-                               std::ref(m_shared), std::ref(*m_bridge), m_stages);
+        m_worker = std::thread(runConversionPasses, std::ref(m_lstCtrl->jobs()), std::ref(m_shared),
+                               std::ref(*m_bridge), m_stages);
     } catch (const std::system_error&) {
         m_timer.stop();
         return;
@@ -250,11 +249,10 @@ void CMainDlg::onConvert() {
 
 void CMainDlg::onTimer() {
     int32_t position = 0;
-    if (progressPosition(m_shared.countersActive != 0, countersOf(m_shared.progress),
-                         [](const char* name, int32_t value) {
-                             debugTrace("%s Counter %d \r\n", name, value);
-                         },
-                         &position))
+    if (progressPosition(
+            m_shared.countersActive != 0, countersOf(m_shared.progress),
+            [](const char* name, int32_t value) { debugTrace("%s Counter %d \r\n", name, value); },
+            &position))
         m_dlgProgress.setPos(position);
 }
 

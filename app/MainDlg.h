@@ -19,7 +19,7 @@ class QPushButton;
 
 class CMainDlg : public QDialog {
     Q_OBJECT
-public:
+  public:
     explicit CMainDlg(QWidget* parent = nullptr);
     ~CMainDlg() override;
 
@@ -33,14 +33,14 @@ public:
     // The window menu: the About entry (string 101), as the context menu offers it.
     QMenu* createWindowMenu();
 
-public slots:
+  public slots:
     void reject() override;
 
-protected:
+  protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     class WorkerBridge;
 
     void initDialog();

@@ -4,15 +4,20 @@ StageCounters countersOf(const JobProgress& progress) {
     StageCounters c;
     const std::atomic<int32_t>* counter = progress.counter;
     switch (progress.stage.load()) {
-        case JobProgress::Audio: c.audio = counter; break;
-        case JobProgress::Video: c.video = counter; break;
-        default: break;
+        case JobProgress::Audio:
+            c.audio = counter;
+            break;
+        case JobProgress::Video:
+            c.video = counter;
+            break;
+        default:
+            break;
     }
     return c;
 }
 
-bool progressPosition(bool countersActive, const StageCounters& counters,
-                      const CounterTrace& trace, int32_t* position) {
+bool progressPosition(bool countersActive, const StageCounters& counters, const CounterTrace& trace,
+                      int32_t* position) {
     if (!countersActive) return false;
     int32_t p = 0;
     if (counters.audio) {

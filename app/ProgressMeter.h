@@ -21,5 +21,5 @@ using CounterTrace = std::function<void(const char* name, int32_t value)>;
 
 // The bar position: 0 plus the value behind each counter that is set; nothing moves (the
 // result is none) while the counters are not active.
-bool progressPosition(bool countersActive, const StageCounters& counters,
-                      const CounterTrace& trace, int32_t* position);
+bool progressPosition(bool countersActive, const StageCounters& counters, const CounterTrace& trace,
+                      int32_t* position);

@@ -3,7 +3,7 @@
 // the window closes.
 
 class CTranscodeApp {
-public:
+  public:
     // Shows the main window; returns the process's exit status.
     int InitInstance();
 };

@@ -19,7 +19,7 @@ constexpr char kYesText[] = "是(&Y)";
 constexpr char kNoText[] = "否(&N)";
 
 class DesktopPlatform : public UiPlatform {
-public:
+  public:
     int messageBox(QWidget* parent, const QString& text, MessageButtons buttons) override {
         QMessageBox box(parent);
         box.setWindowTitle(QString::fromUtf8(kMessageCaption));

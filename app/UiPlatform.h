@@ -14,7 +14,7 @@ inline constexpr int kAnswerYes = 6;
 inline constexpr int kAnswerNo = 7;
 
 class UiPlatform {
-public:
+  public:
     virtual ~UiPlatform() = default;
     // Shows `text` and returns the button chosen (kAnswerOk, kAnswerYes or kAnswerNo).
     virtual int messageBox(QWidget* parent, const QString& text, MessageButtons buttons) = 0;

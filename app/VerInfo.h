@@ -6,7 +6,7 @@
 #include <vector>
 
 class CVerInfo {
-public:
+  public:
     // No buffer, empty prefix; the file is the program's own.
     CVerInfo();
     ~CVerInfo();
@@ -32,7 +32,7 @@ public:
     const std::string& queryPrefix() const { return m_szQueryPrefix; }
     const std::string& filePath() const { return m_szFilePath; }
 
-private:
+  private:
     const char* getValue(const char* key) const;
 
     std::vector<char> m_pVerInfoBuf;  // empty: nothing loaded

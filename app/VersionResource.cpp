@@ -19,14 +19,14 @@ constexpr size_t kEndLength = sizeof(kBlockEnd) - 1;
 
 // A file mapped into memory for reading.
 class MappedFile {
-public:
+  public:
     explicit MappedFile(const std::string& path) {
         int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return;
         struct stat st;
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-            void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE,
-                             fd, 0);
+            void* p =
+                ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
             if (p != MAP_FAILED) {
                 data_ = static_cast<const char*>(p);
                 size_ = static_cast<size_t>(st.st_size);
@@ -42,7 +42,7 @@ public:
     const char* data() const { return data_; }
     size_t size() const { return size_; }
 
-private:
+  private:
     const char* data_ = nullptr;
     size_t size_ = 0;
 };
@@ -67,8 +67,8 @@ bool findBlock(const char* data, size_t size, size_t* start, size_t* length) {
         if (!hit) return false;
         size_t begin = static_cast<size_t>(static_cast<const char*>(hit) - data);
         size_t window = std::min(size - begin, kMaxBlockSize);
-        const void* endHit = ::memmem(data + begin + kBeginLength, window - kBeginLength,
-                                      kBlockEnd, kEndLength);
+        const void* endHit =
+            ::memmem(data + begin + kBeginLength, window - kBeginLength, kBlockEnd, kEndLength);
         if (endHit) {
             const char* entries = data + begin + kBeginLength;
             const char* entriesEnd = static_cast<const char*>(endHit);
@@ -102,8 +102,7 @@ bool fileVersionInfo(const std::string& path, std::vector<char>* block) {
     return true;
 }
 
-const char* queryValue(const std::vector<char>& block, const std::string& query,
-                       size_t* length) {
+const char* queryValue(const std::vector<char>& block, const std::string& query, size_t* length) {
     const char* p = block.data();
     const char* end = p + block.size();
     while (p < end) {

@@ -30,8 +30,7 @@ bool fileVersionInfo(const std::string& path, std::vector<char>* block);
 
 // The value of one query in a block read by fileVersionInfo, pointing into the block, or
 // null when the block does not hold the query. `length` (may be null) receives its length.
-const char* queryValue(const std::vector<char>& block, const std::string& query,
-                       size_t* length);
+const char* queryValue(const std::vector<char>& block, const std::string& query, size_t* length);
 
 // A language and code page pair of "\VarFileInfo\Translation".
 struct LangAndCodePage {

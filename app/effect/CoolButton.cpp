@@ -60,9 +60,14 @@ bool CCoolButton::event(QEvent* event) {
     // A disabled button receives no enter and leave events, but still its hover events.
     switch (event->type()) {
         case QEvent::HoverEnter:
-        case QEvent::HoverMove: m_bHovering = true; break;
-        case QEvent::HoverLeave: m_bHovering = false; break;
-        default: break;
+        case QEvent::HoverMove:
+            m_bHovering = true;
+            break;
+        case QEvent::HoverLeave:
+            m_bHovering = false;
+            break;
+        default:
+            break;
     }
     return QPushButton::event(event);
 }

@@ -9,7 +9,7 @@
 
 class CCoolButton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     explicit CCoolButton(QWidget* parent = nullptr);
 
     // Bitmap ids of the four faces; each id but the normal one may be 0 and then uses the
@@ -26,13 +26,13 @@ public:
 
     QSize sizeHint() const override;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;
 
-private:
+  private:
     QPixmap m_faces[4];
     bool m_bHovering = false;
     bool m_bPressed = false;  // set while the pressed face is drawn

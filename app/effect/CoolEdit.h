@@ -7,7 +7,7 @@
 
 class CCoolEdit : public QLineEdit {
     Q_OBJECT
-public:
+  public:
     explicit CCoolEdit(QWidget* parent = nullptr);
 
     bool isHovering() const { return m_bHovering; }
@@ -15,14 +15,14 @@ public:
     // The colour of the frame now.
     QColor frameColor() const;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
 
-private:
+  private:
     bool m_bFocused = false;
     bool m_bHovering = false;
     bool m_bSkinnedFrame = true;

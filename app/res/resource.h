@@ -12,14 +12,14 @@ inline constexpr int IDD_DLG_FILE = 131;
 inline constexpr int IDR_MAINFRAME = 128;
 
 // Button faces, four per button: normal, hover, pressed, disabled.
-inline constexpr int IDB_ADD = 135;       // 135..138
-inline constexpr int IDB_EDIT = 139;      // 139..142
-inline constexpr int IDB_DELETE = 143;    // 143..146
-inline constexpr int IDB_ABOUT = 147;     // 147..150
-inline constexpr int IDB_CONVERT = 151;   // 151..154
-inline constexpr int IDB_OK = 155;        // 155..157
-inline constexpr int IDB_CANCEL = 159;    // 159..161
-inline constexpr int IDB_BROWSE = 163;    // 163..165
+inline constexpr int IDB_ADD = 135;      // 135..138
+inline constexpr int IDB_EDIT = 139;     // 139..142
+inline constexpr int IDB_DELETE = 143;   // 143..146
+inline constexpr int IDB_ABOUT = 147;    // 147..150
+inline constexpr int IDB_CONVERT = 151;  // 151..154
+inline constexpr int IDB_OK = 155;       // 155..157
+inline constexpr int IDB_CANCEL = 159;   // 159..161
+inline constexpr int IDB_BROWSE = 163;   // 163..165
 
 // Strings.
 inline constexpr int IDS_ABOUTBOX = 101;

@@ -101,10 +101,9 @@ TEST(JobFormCheck, CropTextsAreCheckedAsNumbers) {
         int message;
     };
     const Case cases[] = {
-        {"", "", "", "", 0},        {"60", "60", "40", "40", 0},
-        {"61", "", "", "", 117},    {"", "99", "", "", 117},
-        {"", "", "41", "", 118},    {"", "", "", "41", 118},
-        {"61", "", "41", "", 117},  {"07", "", "", "", 0},
+        {"", "", "", "", 0},       {"60", "60", "40", "40", 0}, {"61", "", "", "", 117},
+        {"", "99", "", "", 117},   {"", "", "41", "", 118},     {"", "", "", "41", 118},
+        {"61", "", "41", "", 117}, {"07", "", "", "", 0},
     };
     for (const Case& c : cases) {
         JobForm f;
@@ -113,8 +112,8 @@ TEST(JobFormCheck, CropTextsAreCheckedAsNumbers) {
         f.cropRight = c.right;
         f.cropTop = c.top;
         f.cropBottom = c.bottom;
-        EXPECT_EQ(f.check({}, -1), c.message) << c.left << "," << c.right << "," << c.top << ","
-                                              << c.bottom;
+        EXPECT_EQ(f.check({}, -1), c.message)
+            << c.left << "," << c.right << "," << c.top << "," << c.bottom;
     }
     JobForm empty;
     EXPECT_EQ(empty.check({}, -1), jobrules::kMsgNoSource);
@@ -133,8 +132,9 @@ TEST(JobFormFolder, TheBrowserOpensAtTheLastFolderWhenItExists) {
         const char* last;
         const char* preselect;
     };
-    const Case cases[] = {{"/e/out/", "/e/out"}, {"/e/out", "/e/out"}, {"/e/out///", "/e/out"},
-                          {"/", "/"},            {"/gone/", ""},       {"", ""}};
+    const Case cases[] = {{"/e/out/", "/e/out"},   {"/e/out", "/e/out"},
+                          {"/e/out///", "/e/out"}, {"/", "/"},
+                          {"/gone/", ""},          {"", ""}};
     for (const Case& c : cases)
         EXPECT_EQ(folderToPreselect(c.last, isKnownDirectory), c.preselect) << c.last;
 }

@@ -60,8 +60,8 @@ TEST(JobListRows, RowTextsAndTheWorkersRequest) {
     job.width = 160;
     job.height = 128;
     job.bitRate = 80000;
-    EXPECT_EQ(rowTexts(job), (std::vector<std::string>{"Ошибка!", "/clips/a.3gp",
-                                                        "/out/a_new.mp4", "/out/a_new.mp4.wav"}));
+    EXPECT_EQ(rowTexts(job), (std::vector<std::string>{"Ошибка!", "/clips/a.3gp", "/out/a_new.mp4",
+                                                       "/out/a_new.mp4.wav"}));
     JobRequest r = requestFor(job);
     EXPECT_EQ(r.sourcePath, "/clips/a.3gp");
     EXPECT_EQ(r.destDir, "/out/");
@@ -82,9 +82,8 @@ TEST(JobListButtons, EditNeedsOneRowDeleteAnyConvertARow) {
         ButtonStates states;
     };
     const Case cases[] = {
-        {0, 0, {false, false, false}}, {0, 1, {false, false, true}},
-        {1, 1, {true, true, true}},    {2, 3, {false, true, true}},
-        {3, 3, {false, true, true}},
+        {0, 0, {false, false, false}}, {0, 1, {false, false, true}}, {1, 1, {true, true, true}},
+        {2, 3, {false, true, true}},   {3, 3, {false, true, true}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(buttonStates(c.selected, c.rows), c.states) << c.selected << " of " << c.rows;

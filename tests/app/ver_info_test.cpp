@@ -30,19 +30,18 @@ TEST(VerInfo, OurProgramCarriesItsVersion) {
     EXPECT_EQ(info.queryPrefix(), "\\StringFileInfo\\080404b0\\");
     EXPECT_STREQ(info.getProductName(), "Kinolite");
     EXPECT_STREQ(info.getProductVersion(), KINOLITE_VERSION);
-    for (const char* value : {info.getComments(), info.getCompanyName(), info.getLegalCopyright(),
-                              info.getLegalTrademarks(), info.getPrivateBuild(),
-                              info.getSpecialBuild()})
+    for (const char* value :
+         {info.getComments(), info.getCompanyName(), info.getLegalCopyright(),
+          info.getLegalTrademarks(), info.getPrivateBuild(), info.getSpecialBuild()})
         EXPECT_NE(value, nullptr);
     std::vector<char> block;
     ASSERT_TRUE(verres::fileVersionInfo(KINOLITE_GUI_PROGRAM, &block));
     for (const char* key : {"Comments", "CompanyName", "FileDescription", "FileVersion",
-                            "InternalName", "LegalCopyright", "LegalTrademarks",
-                            "OriginalFilename", "PrivateBuild", "ProductName", "ProductVersion",
-                            "SpecialBuild"})
-        EXPECT_NE(verres::queryValue(block, std::string("\\StringFileInfo\\080404b0\\") + key,
-                                     nullptr),
-                  nullptr)
+                            "InternalName", "LegalCopyright", "LegalTrademarks", "OriginalFilename",
+                            "PrivateBuild", "ProductName", "ProductVersion", "SpecialBuild"})
+        EXPECT_NE(
+            verres::queryValue(block, std::string("\\StringFileInfo\\080404b0\\") + key, nullptr),
+            nullptr)
             << key;
 }
 
@@ -83,9 +82,12 @@ TEST(VerInfo, TheBlockIsFoundBehindDecoysAnywhereInAFile) {
     testing_util::TempDir dir;
     // Copies of the framing lines without entries before the block, as the reader itself
     // has them in a program that carries both.
-    std::string content = std::string(100, '\0') + verres::kBlockBegin + '\0' +
-                          verres::kBlockEnd + std::string("\x7f" "ELF", 4) + blockOf(kEntries) +
-                          std::string(50, '\xff');
+    std::string content = std::string(100, '\0') + verres::kBlockBegin + '\0' + verres::kBlockEnd +
+                          std::string(
+                              "\x7f"
+                              "ELF",
+                              4) +
+                          blockOf(kEntries) + std::string(50, '\xff');
     std::string path = dir.file("decoys");
     testing_util::writeFile(path, bytesOf(content));
     EXPECT_EQ(verres::fileVersionInfoSize(path), blockOf(kEntries).size());
@@ -135,8 +137,7 @@ TEST(HelpFile, BesideTheProgramOrInTheDocumentationFolder) {
         {"/opt/k.1/kinolite", nothingExists, "/opt/k.1/../share/doc/kinolite/kinolite.html"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(helpFileFor(c.program, "../share/doc/kinolite/", c.exists), c.help)
-            << c.program;
+        EXPECT_EQ(helpFileFor(c.program, "../share/doc/kinolite/", c.exists), c.help) << c.program;
 }
 
 }  // namespace

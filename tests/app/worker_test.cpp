@@ -52,15 +52,14 @@ const JobStages kFakeStages = {Fake::prepare, Fake::video, Fake::audio};
 
 // A host that logs what the worker shows, in one log with the stage calls.
 class FakeHost : public WorkerHost {
-public:
+  public:
     std::vector<std::string> log;
-    std::vector<bool> answers;  // to the drift question, in order
+    std::vector<bool> answers;   // to the drift question, in order
     int passesBeforeWindow = 0;  // passes that end before the progress dialog exists
 
     void showFileName(const std::string& path) override { log.push_back("file " + path); }
     void showStatus(int row, JobStatus s) override {
-        log.push_back("status " + std::to_string(row) + " " +
-                      std::to_string(static_cast<int>(s)));
+        log.push_back("status " + std::to_string(row) + " " + std::to_string(static_cast<int>(s)));
     }
     void setProgressRange(int32_t max) override { log.push_back("range " + std::to_string(max)); }
     bool askToGoOn() override {
@@ -133,8 +132,8 @@ TEST_P(WorkerPassTest, RowsMoveThroughTheirStatuses) {
 }
 
 using S = JobStatus;
-const std::vector<std::string> kConverted = {"status 0 1", "range 30", "video counting",
-                                             "range 99", "audio counting"};
+const std::vector<std::string> kConverted = {"status 0 1", "range 30", "video counting", "range 99",
+                                             "audio counting"};
 
 std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> parts) {
     std::vector<std::string> all;
@@ -178,16 +177,15 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  concat({{"file a", "prepare a"}, kConverted, {"status 0 3", "window?", "end"}}),
                  {S::Failed}},
-        PassCase{"drift_answered_yes",
-                 {{"a", S::Waiting}},
-                 {{"a", {2, 1, 1}}},
-                 {true},
-                 0,
-                 false,
-                 concat({{"file a", "prepare a", "ask"},
-                         kConverted,
-                         {"status 0 2", "window?", "end"}}),
-                 {S::Done}},
+        PassCase{
+            "drift_answered_yes",
+            {{"a", S::Waiting}},
+            {{"a", {2, 1, 1}}},
+            {true},
+            0,
+            false,
+            concat({{"file a", "prepare a", "ask"}, kConverted, {"status 0 2", "window?", "end"}}),
+            {S::Done}},
         PassCase{"drift_answered_no",
                  {{"a", S::Waiting}},
                  {{"a", {2, 1, 1}}},
@@ -212,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
                  false,
                  concat({{"file a", "prepare a", "status 0 3", "file c", "prepare c", "ask",
                           "status 2 3", "file d", "prepare d"},
-                         {"status 3 1", "range 30", "video counting", "range 99",
-                          "audio counting", "status 3 2", "window?", "end"}}),
+                         {"status 3 1", "range 30", "video counting", "range 99", "audio counting",
+                          "status 3 2", "window?", "end"}}),
                  {S::Failed, S::Done, S::Failed, S::Done}},
         PassCase{"passes_repeat_until_the_progress_dialog_exists",
                  {{"a", S::Waiting}},

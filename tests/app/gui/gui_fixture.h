@@ -8,8 +8,8 @@
 #include <QTest>
 #include <string>
 
-#include "ConversionJob.h"
 #include "Controls.h"
+#include "ConversionJob.h"
 #include "gui/gui_util.h"
 #include "gui/scripted_platform.h"
 #include "testing/test_util.h"
@@ -17,7 +17,7 @@
 class CMainDlg;
 
 class GuiTest : public ::testing::Test {
-protected:
+  protected:
     ScriptedPlatform ui_;
     testing_util::TempDir dir_;
 

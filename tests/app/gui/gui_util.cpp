@@ -1,15 +1,15 @@
 #include "gui_util.h"
 
+#include <xcb/xcb.h>
 #include <QElapsedTimer>
-#include <cstdlib>
-#include <cstring>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <xcb/xcb.h>
+#include <cstdlib>
+#include <cstring>
 
 namespace guitest {
 
@@ -62,8 +62,8 @@ QImage grabFromScreen(QWidget* widget) {
     QApplication::sync();
     QPoint origin = widget->mapTo(top, QPoint(0, 0));
     QScreen* screen = top->windowHandle()->screen();
-    QPixmap shot = screen->grabWindow(top->winId(), origin.x(), origin.y(), widget->width(),
-                                      widget->height());
+    QPixmap shot =
+        screen->grabWindow(top->winId(), origin.x(), origin.y(), widget->width(), widget->height());
     return shot.toImage().convertToFormat(QImage::Format_RGB32);
 }
 

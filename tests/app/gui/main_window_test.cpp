@@ -1,8 +1,8 @@
 // The main window with real widgets: adding, deleting, converting, the About entry and help.
 
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QContextMenuEvent>
 #include <QMenu>
 #include <QProgressBar>
 #include <utility>
@@ -156,7 +156,8 @@ TEST_P(DeleteRowsTest, ThreeSelectedRows) {
     QStringList records;
     for (const std::string& d : list->jobs().destinations()) records << qs(d);
     EXPECT_EQ(records, GetParam().remaining);
-    EXPECT_EQ(findControl<QPushButton>(&main, IDC_DELETE)->isEnabled(), !list->selectedRows().empty());
+    EXPECT_EQ(findControl<QPushButton>(&main, IDC_DELETE)->isEnabled(),
+              !list->selectedRows().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, DeleteRowsTest,

@@ -113,12 +113,13 @@ TEST_P(StopButtonTest, ACancelRequestAsksFirst) {
     EXPECT_EQ(result, c.closes ? IDCANCEL : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Requests, StopButtonTest,
-    ::testing::Values(StopCase{"esc_yes", false, kAnswerYes, true},
-                      StopCase{"esc_no", false, kAnswerNo, false},
-                      StopCase{"close_box_yes", true, kAnswerYes, true}),
-    [](const ::testing::TestParamInfo<StopCase>& i) { return std::string(i.param.name); });
+INSTANTIATE_TEST_SUITE_P(Requests, StopButtonTest,
+                         ::testing::Values(StopCase{"esc_yes", false, kAnswerYes, true},
+                                           StopCase{"esc_no", false, kAnswerNo, false},
+                                           StopCase{"close_box_yes", true, kAnswerYes, true}),
+                         [](const ::testing::TestParamInfo<StopCase>& i) {
+                             return std::string(i.param.name);
+                         });
 
 TEST_F(ProgressDialogTest, TheAnimationStepsThroughItsRangeAndStops) {
     CDlgProgress d;

@@ -10,7 +10,7 @@
 #include "UiPlatform.h"
 
 class ScriptedPlatform : public UiPlatform {
-public:
+  public:
     ScriptedPlatform() { setUiPlatform(this); }
     ~ScriptedPlatform() override { setUiPlatform(nullptr); }
 
@@ -33,6 +33,6 @@ public:
     QString browseFolder(QWidget* parent, const QString& preselect) override;
     void openDocument(const QString& path) override;
 
-private:
+  private:
     void log(const QString& request);
 };

@@ -34,7 +34,7 @@ void typeInto(QWidget* d, int id, const QString& text) {
 }
 
 class SettingsDialogTest : public GuiTest {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(guitest::showAndExpose(&main_)); }
 
     // Opens the dialog with Add (or Edit) and runs `inside` in it.
@@ -96,10 +96,8 @@ TEST_F(SettingsDialogTest, TheFolderBrowserNamesTheDestinationAndIsRemembered) {
     openWith(IDC_ADD, [&](CDlgFile* d) {
         click(d, IDC_BROWSE_SOURCE);
         click(d, IDC_BROWSE_FOLDER);
-        EXPECT_EQ(edit(d, IDC_DESTINATION)->text(),
-                  qs(out + baseNameOf(source) + "_new.mp4"));
-        EXPECT_EQ(edit(d, IDC_WAVNAME)->text(),
-                  qs(out + baseNameOf(source) + "_new.mp4.wav"));
+        EXPECT_EQ(edit(d, IDC_DESTINATION)->text(), qs(out + baseNameOf(source) + "_new.mp4"));
+        EXPECT_EQ(edit(d, IDC_WAVNAME)->text(), qs(out + baseNameOf(source) + "_new.mp4.wav"));
         click(d, IDCANCEL);
     });
     EXPECT_EQ(main_.listCtrl()->itemCount(), 0);
@@ -116,7 +114,7 @@ struct RefusalCase {
     const char* name;
     const char* cropLeft;
     const char* cropBottom;
-    bool duplicate;       // another row has the destination, in other letter case
+    bool duplicate;   // another row has the destination, in other letter case
     bool destExists;  // the destination file is there already
     std::deque<int> answers;
     QStringList messages;
@@ -133,7 +131,8 @@ TEST_P(RefusalTest, ValidationKeepsTheDialogOpenWithItsValues) {
     const RefusalCase& c = GetParam();
     std::string source = copyMovie(samplePath(), "movie");
     std::string dest = jobrules::destinationBesideSource(source);
-    if (c.duplicate) addRow(&main_, "/elsewhere/x.3gp", QString::fromStdString(dest).toUpper().toStdString());
+    if (c.duplicate)
+        addRow(&main_, "/elsewhere/x.3gp", QString::fromStdString(dest).toUpper().toStdString());
     if (c.destExists) testing_util::writeFile(dest, {1, 2, 3});
     const int rowsBefore = main_.listCtrl()->itemCount();
     ui_.fileAnswers = {qs(source)};
@@ -158,12 +157,24 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RefusalCase{"left_61", "61", "", false, false, {kAnswerOk}, {"Не больше 60!"}, false},
         RefusalCase{"bottom_41", "60", "41", false, false, {kAnswerOk}, {"Не больше 40!"}, false},
-        RefusalCase{"already_queued", "0", "0", true, false, {kAnswerOk},
-                    {"Файл уже \nв очереди!"}, false},
-        RefusalCase{"exists_keep", "0", "0", false, true, {kAnswerNo},
-                    {"文件已经存在，请确认是否覆盖?"}, false},
-        RefusalCase{"exists_overwrite", "0", "0", false, true, {kAnswerYes, kAnswerNo},
-                    {"文件已经存在，请确认是否覆盖?", "Ещё?"}, true},
+        RefusalCase{
+            "already_queued", "0", "0", true, false, {kAnswerOk}, {"Файл уже \nв очереди!"}, false},
+        RefusalCase{"exists_keep",
+                    "0",
+                    "0",
+                    false,
+                    true,
+                    {kAnswerNo},
+                    {"文件已经存在，请确认是否覆盖?"},
+                    false},
+        RefusalCase{"exists_overwrite",
+                    "0",
+                    "0",
+                    false,
+                    true,
+                    {kAnswerYes, kAnswerNo},
+                    {"文件已经存在，请确认是否覆盖?", "Ещё?"},
+                    true},
         RefusalCase{"limits_pass", "60", "40", false, false, {kAnswerNo}, {"Ещё?"}, true}),
     [](const ::testing::TestParamInfo<RefusalCase>& i) { return std::string(i.param.name); });
 

@@ -64,18 +64,19 @@ TEST_P(ButtonFaceTest, TheScreenShowsTheFaceOfTheState) {
     EXPECT_TRUE(guitest::waitUntil([&] {
         shown = guitest::grabFromScreen(b);
         return guitest::differingPixels(shown, face) == 0;
-    })) << "differing pixels: " << guitest::differingPixels(shown, face);
+    })) << "differing pixels: "
+        << guitest::differingPixels(shown, face);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     States, ButtonFaceTest,
-    ::testing::Values(
-        FaceCase{"disabled_under_the_mouse", IDC_EDIT, Mouse::OverButton, Keys::None, 142},
-        FaceCase{"disabled_convert", IDC_CONVERT, Mouse::OverButton, Keys::None, 154},
-        FaceCase{"normal", IDC_ABOUT, Mouse::Away, Keys::None, 147},
-        FaceCase{"hover", IDC_ADD, Mouse::OverButton, Keys::None, 136},
-        FaceCase{"keyboard_focus", IDC_ADD, Mouse::Away, Keys::TabOnto, 137},
-        FaceCase{"focus_gone", IDC_ADD, Mouse::Away, Keys::TabOntoAndAway, 135}),
+    ::testing::Values(FaceCase{"disabled_under_the_mouse", IDC_EDIT, Mouse::OverButton, Keys::None,
+                               142},
+                      FaceCase{"disabled_convert", IDC_CONVERT, Mouse::OverButton, Keys::None, 154},
+                      FaceCase{"normal", IDC_ABOUT, Mouse::Away, Keys::None, 147},
+                      FaceCase{"hover", IDC_ADD, Mouse::OverButton, Keys::None, 136},
+                      FaceCase{"keyboard_focus", IDC_ADD, Mouse::Away, Keys::TabOnto, 137},
+                      FaceCase{"focus_gone", IDC_ADD, Mouse::Away, Keys::TabOntoAndAway, 135}),
     [](const ::testing::TestParamInfo<FaceCase>& i) { return std::string(i.param.name); });
 
 TEST_F(GuiTest, ButtonsTakeTheSizeOfTheirNormalFace) {

@@ -7,7 +7,7 @@
 #include <string>
 
 class XServer {
-public:
+  public:
     XServer() = default;
     ~XServer();
     XServer(const XServer&) = delete;
@@ -18,7 +18,7 @@ public:
     bool start(std::string* error);
     const std::string& display() const { return display_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string display_;
 };
