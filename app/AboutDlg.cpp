@@ -27,37 +27,33 @@ constexpr char kOkCaption[] = "确定";
 constexpr int kIconSize = 48;
 constexpr int kNamePointSizeStep = 4;
 
-QString qs(const char* utf8) {
-    return QString::fromUtf8(utf8 ? utf8 : "");
-}
-
 }  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent, const QString& versionFile) : QDialog(parent) {
-    setWindowTitle(qs(kTitle));
+    setWindowTitle(uiText(kTitle));
     auto* icon = new QLabel(this);
     icon->setPixmap(
         QPixmap(QStringLiteral(":/icons/%1.png").arg(IDR_MAINFRAME))
             .scaled(kIconSize, kIconSize, Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    auto* name = new QLabel(qs(kProductName), this);
+    auto* name = new QLabel(uiText(kProductName), this);
     QFont big = name->font();
     big.setPointSize(big.pointSize() + kNamePointSizeStep);
     big.setBold(true);
     name->setFont(big);
-    m_stVersion = new QLabel(qs(kVersionText), this);
+    m_stVersion = new QLabel(uiText(kVersionText), this);
     setControlId(m_stVersion, IDC_VERSION);
-    m_stCopyright = new QLabel(qs(kCopyrightText), this);
+    m_stCopyright = new QLabel(uiText(kCopyrightText), this);
     setControlId(m_stCopyright, IDC_COPYRIGHT);
-    m_stCompany = new QLabel(qs(kCompanyText), this);
+    m_stCompany = new QLabel(uiText(kCompanyText), this);
     setControlId(m_stCompany, IDC_COMPANY);
     m_btnOK = new CCoolButton(this);
-    m_btnOK->setText(qs(kOkCaption));
+    m_btnOK->setText(uiText(kOkCaption));
     setControlId(m_btnOK, IDOK);
     m_btnOK->setDefault(true);
     connect(m_btnOK, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* version = new QHBoxLayout;
-    version->addWidget(new QLabel(qs(kVersionLabel), this));
+    version->addWidget(new QLabel(uiText(kVersionLabel), this));
     version->addWidget(m_stVersion, 1);
     auto* texts = new QVBoxLayout;
     texts->addWidget(name);
@@ -91,7 +87,7 @@ void CAboutDlg::initDialog(const QString& versionFile) {
     std::snprintf(version, sizeof version, "%s( %s )",
                   info.getProductVersion() ? info.getProductVersion() : "",
                   info.getPrivateBuild() ? info.getPrivateBuild() : "");
-    m_stVersion->setText(qs(version));
-    m_stCopyright->setText(qs(info.getLegalCopyright()));
-    m_stCompany->setText(qs(info.getCompanyName()));
+    m_stVersion->setText(uiText(version));
+    m_stCopyright->setText(uiText(info.getLegalCopyright()));
+    m_stCompany->setText(uiText(info.getCompanyName()));
 }

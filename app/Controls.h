@@ -5,6 +5,11 @@
 #include <QString>
 #include <QWidget>
 
+// A text of the program (UTF-8) for a widget; "" for none.
+inline QString uiText(const char* utf8) {
+    return QString::fromUtf8(utf8 ? utf8 : "");
+}
+
 inline QString controlName(int id) {
     return QStringLiteral("ctl%1").arg(id);
 }

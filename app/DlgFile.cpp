@@ -44,10 +44,6 @@ constexpr int kCropDigits = 2;
 constexpr int kCropEditWidth = 40;
 constexpr int kPathEditWidth = 360;
 
-QString qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
 std::string utf8(const QString& s) {
     return s.toUtf8().toStdString();
 }
@@ -61,7 +57,7 @@ bool isDirectory(const std::string& path) {
 CCoolButton* skinnedButton(QWidget* parent, const char* caption, int id, int firstFace,
                            int disabledFace) {
     auto* b = new CCoolButton(parent);
-    b->setText(qs(caption));
+    b->setText(uiText(caption));
     setControlId(b, id);
     b->setBitmaps(firstFace, firstFace + 1, firstFace + 2, disabledFace);
     b->sizeToBitmap();
@@ -82,7 +78,7 @@ QString CDlgFile::lastFolder() {
 }
 
 CDlgFile::CDlgFile(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(qs(kTitle));
+    setWindowTitle(uiText(kTitle));
 
     m_edSource = skinnedEdit(this, IDC_SOURCE, true);
     m_edSource->setMinimumWidth(kPathEditWidth);
@@ -103,7 +99,7 @@ CDlgFile::CDlgFile(QWidget* parent) : QDialog(parent) {
     m_cbSize = new QComboBox(this);
     setControlId(m_cbSize, IDC_SIZE);
     for (const jobrules::TargetSize& s : jobrules::kTargetSizes)
-        m_cbSize->addItem(qs(s.selectorText));
+        m_cbSize->addItem(uiText(s.selectorText));
 
     m_btnOK = skinnedButton(this, kOkCaption, IDOK, IDB_OK, IDB_OK);
     m_btnOK->setDefault(true);
@@ -113,36 +109,36 @@ CDlgFile::CDlgFile(QWidget* parent) : QDialog(parent) {
     m_btnBrowseFolder =
         skinnedButton(this, kBrowseCaption, IDC_BROWSE_FOLDER, IDB_BROWSE, IDB_BROWSE);
 
-    auto* source = new QGroupBox(qs(kSourceGroup), this);
+    auto* source = new QGroupBox(uiText(kSourceGroup), this);
     auto* sourceRow = new QHBoxLayout(source);
-    sourceRow->addWidget(new QLabel(qs(kMovieLabel), source));
+    sourceRow->addWidget(new QLabel(uiText(kMovieLabel), source));
     sourceRow->addWidget(m_edSource, 1);
     sourceRow->addWidget(m_btnBrowseSource);
 
-    auto* destination = new QGroupBox(qs(kDestinationGroup), this);
+    auto* destination = new QGroupBox(uiText(kDestinationGroup), this);
     auto* destinationRow = new QHBoxLayout(destination);
-    destinationRow->addWidget(new QLabel(qs(kOutputLabel), destination));
+    destinationRow->addWidget(new QLabel(uiText(kOutputLabel), destination));
     destinationRow->addWidget(m_edDestination, 1);
     destinationRow->addWidget(m_edWavName);
     destinationRow->addWidget(m_btnBrowseFolder);
 
-    auto* crop = new QGroupBox(qs(kCropGroup), this);
+    auto* crop = new QGroupBox(uiText(kCropGroup), this);
     auto* cropGrid = new QGridLayout(crop);
     const char* cropLabels[4] = {kLeftLabel, kRightLabel, kTopLabel, kBottomLabel};
-    cropGrid->addWidget(new QLabel(qs(kHorizontalLabel), crop), 0, 0);
-    cropGrid->addWidget(new QLabel(qs(kVerticalLabel), crop), 1, 0);
+    cropGrid->addWidget(new QLabel(uiText(kHorizontalLabel), crop), 0, 0);
+    cropGrid->addWidget(new QLabel(uiText(kVerticalLabel), crop), 1, 0);
     for (int i = 0; i < 4; ++i) {
         int row = i / 2, column = 1 + (i % 2) * 2;
-        cropGrid->addWidget(new QLabel(qs(cropLabels[i]), crop), row, column, Qt::AlignRight);
+        cropGrid->addWidget(new QLabel(uiText(cropLabels[i]), crop), row, column, Qt::AlignRight);
         cropGrid->addWidget(m_edCrop[i], row, column + 1);
     }
     cropGrid->setColumnStretch(5, 1);
 
     auto* selectors = new QHBoxLayout;
-    selectors->addWidget(new QLabel(qs(kBitRateLabel), this));
+    selectors->addWidget(new QLabel(uiText(kBitRateLabel), this));
     selectors->addWidget(m_cbBitRate);
     selectors->addSpacing(24);
-    selectors->addWidget(new QLabel(qs(kSizeLabel), this));
+    selectors->addWidget(new QLabel(uiText(kSizeLabel), this));
     selectors->addWidget(m_cbSize);
     selectors->addStretch();
 

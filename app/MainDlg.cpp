@@ -44,21 +44,17 @@ constexpr char kAboutCaption[] = "关于";
 constexpr int kTimerPeriodMs = 20;
 constexpr int kListMinimumHeight = 320;
 
-QString qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
-
 bool fileExists(const std::string& path) {
     return QFileInfo::exists(QString::fromStdString(path));
 }
 
 CCoolButton* skinnedButton(QWidget* parent, const char* caption, int id, int firstFace, int tip) {
     auto* b = new CCoolButton(parent);
-    b->setText(qs(caption));
+    b->setText(uiText(caption));
     setControlId(b, id);
     b->setBitmaps(firstFace, firstFace + 1, firstFace + 2, firstFace + 3);
     b->sizeToBitmap();
-    if (tip) b->setToolTip(qs(loadString(tip)));
+    if (tip) b->setToolTip(uiText(loadString(tip)));
     return b;
 }
 
@@ -75,7 +71,7 @@ class CMainDlg::WorkerBridge : public WorkerHost {
         post([d = dlg_, text] { d->m_dlgProgress.setFileName(text); });
     }
     void showStatus(int row, JobStatus status) override {
-        QString text = qs(loadString(statusStringId(static_cast<int32_t>(status))));
+        QString text = uiText(loadString(statusStringId(static_cast<int32_t>(status))));
         post([d = dlg_, row, text] { d->m_lstCtrl->setItemText(row, 0, text); });
     }
     void setProgressRange(int32_t rangeMax) override {
@@ -86,7 +82,7 @@ class CMainDlg::WorkerBridge : public WorkerHost {
         QMetaObject::invokeMethod(
             dlg_,
             [d = dlg_, &goOn] {
-                goOn = uiPlatform().messageBox(&d->m_dlgProgress, qs(jobrules::kDriftQuestion),
+                goOn = uiPlatform().messageBox(&d->m_dlgProgress, uiText(jobrules::kDriftQuestion),
                                                MessageButtons::YesNo) == kAnswerYes;
             },
             Qt::BlockingQueuedConnection);
@@ -110,7 +106,7 @@ CMainDlg::CMainDlg(QWidget* parent)
       m_dlgProgress(this),
       m_bridge(std::make_unique<WorkerBridge>(this)),
       m_stages(pipelineStages()) {
-    setWindowTitle(qs(kTitle));
+    setWindowTitle(uiText(kTitle));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint);
     m_lstCtrl = new CJobListCtrl(this);
     // Wide enough for its columns, with room for a vertical scroll bar.
@@ -121,7 +117,7 @@ CMainDlg::CMainDlg(QWidget* parent)
     m_btnAdd = skinnedButton(this, kAddCaption, IDC_ADD, IDB_ADD, IDS_TIP_ADD);
     m_btnEdit = skinnedButton(this, kEditCaption, IDC_EDIT, IDB_EDIT, IDS_TIP_EDIT);
     m_btnDelete = skinnedButton(this, kDeleteCaption, IDC_DELETE, IDB_DELETE, IDS_TIP_DELETE);
-    m_btnPreview = new QPushButton(qs(kPreviewCaption), this);
+    m_btnPreview = new QPushButton(uiText(kPreviewCaption), this);
     setControlId(m_btnPreview, IDC_PREVIEW);
     m_btnPreview->hide();
     m_btnPreview->setEnabled(false);
@@ -177,7 +173,7 @@ void CMainDlg::initDialog() {
 
 QMenu* CMainDlg::createWindowMenu() {
     auto* menu = new QMenu(this);
-    menu->addAction(qs(loadString(IDS_ABOUTBOX)), this, [this] { onSysCommand(IDM_ABOUTBOX); });
+    menu->addAction(uiText(loadString(IDS_ABOUTBOX)), this, [this] { onSysCommand(IDM_ABOUTBOX); });
     return menu;
 }
 

@@ -32,5 +32,9 @@ class GuiTest : public ::testing::Test {
     static void click(QWidget* dialog, int id);
 };
 
+inline QString qs(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
 // The bundled sample movie.
 std::string samplePath();

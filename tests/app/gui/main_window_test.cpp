@@ -12,18 +12,16 @@
 #include "DlgFile.h"
 #include "JobListCtrl.h"
 #include "MainDlg.h"
+#include "core/job_files.h"
 #include "core/job_rules.h"
 #include "gui/gui_fixture.h"
+#include "platform/platform.h"
 #include "res/resource.h"
 
 namespace {
 
 using testing_util::fileExists;
 using testing_util::shellQuote;
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 
 testing_util::CommandResult inspect(const std::string& path) {
     return testing_util::runCommand(shellQuote(testing_util::cliPath()) + " inspect " +
@@ -106,6 +104,15 @@ TEST_F(MainWindowTest, SeveralSourcesEndWithTheirOwnStatuses) {
     EXPECT_FALSE(fileExists(dests[1]));
     EXPECT_EQ(inspect(dests[2]).exitCode, 0);
     EXPECT_FALSE(fileExists(dests[3]));
+    // No job leaves a temporary file behind: the stream file beside the program, the
+    // decoded pictures in the current directory, the PCM file beside the source.
+    for (const std::string& s : sources) {
+        std::string base = baseNameOf(s);
+        for (const std::string& temp :
+             {platform::programDir() + base + kVideoEsSuffix, base + kDecodedPicturesSuffix,
+              platform::directoryPart(s) + base + ".pcm"})
+            EXPECT_FALSE(fileExists(temp)) << temp;
+    }
 
     // Converting again changes nothing and asks nothing; a row added afterwards is the only
     // one converted next.

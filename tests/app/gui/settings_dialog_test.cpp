@@ -15,10 +15,6 @@
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
 QLineEdit* edit(QWidget* d, int id) {
     return findControl<QLineEdit>(d, id);
 }
