@@ -126,11 +126,6 @@ CMainDlg::CMainDlg(QWidget* parent)
     m_btnEdit->setEnabled(false);
     m_btnDelete->setEnabled(false);
     m_btnConvert->setEnabled(false);
-    for (QPushButton* b :
-         {static_cast<QPushButton*>(m_btnAdd), static_cast<QPushButton*>(m_btnEdit),
-          static_cast<QPushButton*>(m_btnDelete), m_btnPreview,
-          static_cast<QPushButton*>(m_btnConvert), static_cast<QPushButton*>(m_btnAbout)})
-        b->setAutoDefault(false);
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_btnAdd, 0, Qt::AlignHCenter);
