@@ -48,6 +48,7 @@ std::string utf8(const QString& s) {
     return s.toUtf8().toStdString();
 }
 
+// The folder chosen last in the folder browser, kept for the whole process.
 QString g_lastFolder;
 
 bool isDirectory(const std::string& path) {
@@ -72,10 +73,6 @@ CCoolEdit* skinnedEdit(QWidget* parent, int id, bool readOnly) {
 }
 
 }  // namespace
-
-QString CDlgFile::lastFolder() {
-    return g_lastFolder;
-}
 
 CDlgFile::CDlgFile(QWidget* parent) : QDialog(parent) {
     setWindowTitle(uiText(kTitle));

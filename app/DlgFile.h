@@ -23,9 +23,6 @@ class CDlgFile : public QDialog {
     // Initialises the controls from the mode and shows the dialog modally.
     int doModal();
 
-    // The folder chosen last in the folder browser, kept for the whole process.
-    static QString lastFolder();
-
   private:
     void initDialog();
     // The values of the controls, and back.

@@ -20,7 +20,6 @@ class CDlgProgress : public QDialog {
 
     // Shows or hides the stop button; cancel requests are honoured only with it shown.
     void setStopVisible(bool show);
-    bool isStopVisible() const { return m_bShowStop; }
     // The text of 1039: the source path of the job being converted.
     void setFileName(const QString& text);
     QString fileName() const;

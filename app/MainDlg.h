@@ -29,9 +29,6 @@ class CMainDlg : public QDialog {
     void setStages(const JobStages& stages) { m_stages = stages; }
     // The file the About box reads its version information from ("": the program's own).
     void setVersionFile(const QString& path) { m_versionFile = path; }
-    bool isConverting() const { return m_bConverting; }
-    // The window menu: the About entry (string 101), as the context menu offers it.
-    QMenu* createWindowMenu();
 
   public slots:
     void reject() override;
@@ -44,6 +41,8 @@ class CMainDlg : public QDialog {
     class WorkerBridge;
 
     void initDialog();
+    // The window menu: the About entry (string 101), as the context menu offers it.
+    QMenu* createWindowMenu();
     void onSysCommand(int command);
     void onAbout();
     void onAdd();
