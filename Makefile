@@ -7,6 +7,7 @@
 #   make format-check      fail when a source is not formatted as .clang-format says
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
+#   make screenshots       deps + build, pictures of the desktop program's windows in build/screenshots/
 
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -22,7 +23,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 FORMAT_DIRS := $(wildcard translib cli app tests bench)
 FORMAT_FILES = find $(FORMAT_DIRS) \( -name '*.cpp' -o -name '*.h' \) -print0
 
-.PHONY: all deps configure build test demo bench clean format format-check
+.PHONY: all deps configure build test demo bench screenshots clean format format-check
 
 all: build
 
@@ -43,6 +44,9 @@ demo: build
 
 bench: build
 	scripts/bench $(BUILD_DIR)
+
+screenshots: build
+	$(BUILD_DIR)/tests/app/kinolite-screenshots $(BUILD_DIR)/screenshots
 
 format: deps
 	$(FORMAT_FILES) | xargs -0 clang-format -i
