@@ -12,6 +12,15 @@
 
 namespace testing_util {
 
+unsigned testSeed(unsigned fallback) {
+    const char* value = std::getenv("KINOLITE_TEST_SEED");
+    if (!value || !*value) return fallback;
+    char* end = nullptr;
+    const unsigned long seed = std::strtoul(value, &end, 0);
+    if (*end != '\0') throw std::invalid_argument("KINOLITE_TEST_SEED is not a number");
+    return static_cast<unsigned>(seed);
+}
+
 TempDir::TempDir() {
     std::string pattern = "/tmp/kinolite-test-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
@@ -20,13 +29,17 @@ TempDir::TempDir() {
     path_ = std::string(buf.data()) + "/";
 }
 
-TempDir::~TempDir() { std::system(("rm -rf " + shellQuote(path_)).c_str()); }
+TempDir::~TempDir() {
+    std::system(("rm -rf " + shellQuote(path_)).c_str());
+}
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }
@@ -44,9 +57,13 @@ CommandResult runCommand(const std::string& command, bool mergeStderr) {
     return r;
 }
 
-std::string cliPath() { return KINOLITE_CLI; }
+std::string cliPath() {
+    return KINOLITE_CLI;
+}
 
-std::string fixturePath(const std::string& name) { return std::string(KINOLITE_FIXTURES_DIR) + "/" + name; }
+std::string fixturePath(const std::string& name) {
+    return std::string(KINOLITE_FIXTURES_DIR) + "/" + name;
+}
 
 bool fileExists(const std::string& path) {
     struct stat st;
@@ -55,12 +72,14 @@ bool fileExists(const std::string& path) {
 
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 int64_t fileSize(const std::string& path) {
