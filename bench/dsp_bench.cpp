@@ -75,45 +75,52 @@ struct BlockData {
     }
 };
 
-void BM_IdctRows32(benchmark::State& state) {
+// Runs call(kernels, data) on one block in every iteration.
+template <class Call>
+void runOnBlock(benchmark::State& state, Call call) {
     const dsp::Kernels k = kernelsFor(state);
     BlockData b;
     for (auto _ : state) {
-        k.tx.idctRows32(b.coef, b.out);
-        benchmark::DoNotOptimize(b.out);
+        call(k, b);
+        benchmark::ClobberMemory();
     }
+}
+
+void BM_IdctRows32(benchmark::State& state) {
+    runOnBlock(state, [](const dsp::Kernels& k, BlockData& b) { k.tx.idctRows32(b.coef, b.out); });
 }
 BENCHMARK(BM_IdctRows32)->Arg(0)->Arg(1);
 
 void BM_Fdct(benchmark::State& state) {
-    const dsp::Kernels k = kernelsFor(state);
-    BlockData b;
-    for (auto _ : state) {
-        k.tx.fdct(b.residual, b.coef);
-        benchmark::DoNotOptimize(b.coef);
-    }
+    runOnBlock(state, [](const dsp::Kernels& k, BlockData& b) { k.tx.fdct(b.residual, b.coef); });
 }
 BENCHMARK(BM_Fdct)->Arg(0)->Arg(1);
 
 void BM_PutBlock(benchmark::State& state) {
-    const dsp::Kernels k = kernelsFor(state);
-    BlockData b;
-    for (auto _ : state) {
-        k.tx.putBlock(b.out, b.samples, 16);
-        benchmark::DoNotOptimize(b.samples);
-    }
+    runOnBlock(state,
+               [](const dsp::Kernels& k, BlockData& b) { k.tx.putBlock(b.out, b.samples, 16); });
 }
 BENCHMARK(BM_PutBlock)->Arg(0)->Arg(1);
 
 void BM_AddBlock(benchmark::State& state) {
-    const dsp::Kernels k = kernelsFor(state);
-    BlockData b;
-    for (auto _ : state) {
-        k.tx.addBlock(b.out, b.samples, 16);
-        benchmark::DoNotOptimize(b.samples);
-    }
+    runOnBlock(state,
+               [](const dsp::Kernels& k, BlockData& b) { k.tx.addBlock(b.out, b.samples, 16); });
 }
 BENCHMARK(BM_AddBlock)->Arg(0)->Arg(1);
+
+void BM_QuantInter(benchmark::State& state) {
+    runOnBlock(state, [](const dsp::Kernels& k, BlockData& b) {
+        benchmark::DoNotOptimize(k.quant[dsp::kQuantMpeg].quantInter(b.coef, b.level, 4, &b.inter));
+    });
+}
+BENCHMARK(BM_QuantInter)->Arg(0)->Arg(1);
+
+void BM_DequantInter(benchmark::State& state) {
+    runOnBlock(state, [](const dsp::Kernels& k, BlockData& b) {
+        k.quant[dsp::kQuantMpeg].dequantInter(b.level, b.coef, 4, &b.inter);
+    });
+}
+BENCHMARK(BM_DequantInter)->Arg(0)->Arg(1);
 
 void BM_Interpolate(benchmark::State& state) {
     const dsp::Kernels k = kernelsFor(state);
@@ -190,23 +197,5 @@ void BM_Activity16(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(k.sad.activity16(d.cur));
 }
 BENCHMARK(BM_Activity16)->Arg(0)->Arg(1);
-
-void BM_QuantInter(benchmark::State& state) {
-    const dsp::Kernels k = kernelsFor(state);
-    BlockData b;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(k.quant[dsp::kQuantMpeg].quantInter(b.coef, b.level, 4, &b.inter));
-}
-BENCHMARK(BM_QuantInter)->Arg(0)->Arg(1);
-
-void BM_DequantInter(benchmark::State& state) {
-    const dsp::Kernels k = kernelsFor(state);
-    BlockData b;
-    for (auto _ : state) {
-        k.quant[dsp::kQuantMpeg].dequantInter(b.level, b.coef, 4, &b.inter);
-        benchmark::DoNotOptimize(b.coef);
-    }
-}
-BENCHMARK(BM_DequantInter)->Arg(0)->Arg(1);
 
 }  // namespace

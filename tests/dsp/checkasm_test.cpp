@@ -13,12 +13,10 @@
 #include <vector>
 
 #include "dsp/dsp.h"
+#include "seeded_test.h"
 #include "tables/std_tables.h"
-#include "testing/test_util.h"
 
 namespace {
-
-constexpr unsigned kDefaultSeed = 0x5eed1234;
 
 struct Variant {
     const char* name;
@@ -41,19 +39,12 @@ std::vector<Variant> fastVariants() {
     return variants;
 }
 
-class Checkasm : public ::testing::Test {
+class Checkasm : public dsp_test::SeededTest {
   protected:
-    void SetUp() override { dsp::dspInit(0, &plain); }
-
-    int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     void fill(std::vector<uint8_t>& bytes) {
         for (uint8_t& b : bytes) b = static_cast<uint8_t>(rng());
     }
 
-    const unsigned seed = testing_util::testSeed(kDefaultSeed);
-    const std::string seedTrace = "KINOLITE_TEST_SEED=" + std::to_string(seed);
-    std::mt19937 rng{seed};
-    dsp::Kernels plain{};
     const std::vector<Variant> fast = fastVariants();
 };
 
@@ -70,7 +61,6 @@ bool sameBytes(const T* a, const T* b, size_t count) {
 }
 
 TEST_F(Checkasm, ForwardDct) {
-    SCOPED_TRACE(seedTrace);
     for (const Variant& v : fast) {
         for (int trial = 0; trial < 4000; ++trial) {
             // Samples or residuals, every eighth block only the extremes of the range.
@@ -87,7 +77,6 @@ TEST_F(Checkasm, ForwardDct) {
 }
 
 TEST_F(Checkasm, InverseDcts) {
-    SCOPED_TRACE(seedTrace);
     for (const Variant& v : fast) {
         for (int trial = 0; trial < 2000; ++trial) {
             // The decoder's transform takes anything dequantisation can give (up to a
@@ -112,7 +101,6 @@ TEST_F(Checkasm, InverseDcts) {
 }
 
 TEST_F(Checkasm, BlockStores) {
-    SCOPED_TRACE(seedTrace);
     const int strides[] = {8, 16, 208};
     for (const Variant& v : fast) {
         for (int stride : strides) {
@@ -137,7 +125,6 @@ TEST_F(Checkasm, BlockStores) {
 }
 
 TEST_F(Checkasm, Interpolation) {
-    SCOPED_TRACE(seedTrace);
     const int srcStride = 48, dstStride = 40;
     std::vector<uint8_t> src(static_cast<size_t>(srcStride) * 24);
     for (const Variant& v : fast) {
@@ -167,7 +154,6 @@ TEST_F(Checkasm, Interpolation) {
 }
 
 TEST_F(Checkasm, ZoomPlane) {
-    SCOPED_TRACE(seedTrace);
     const int sizes[][2] = {{208, 176}, {160, 128}, {17, 5}, {33, 3}, {48, 48}, {1, 1}, {16, 2}};
     for (const Variant& v : fast) {
         for (const auto& size : sizes) {
@@ -185,7 +171,6 @@ TEST_F(Checkasm, ZoomPlane) {
 }
 
 TEST_F(Checkasm, Sad) {
-    SCOPED_TRACE(seedTrace);
     const int stride = 208;
     std::vector<uint8_t> ref(stride * 40), cur(256);
     for (const Variant& v : fast) {
@@ -211,7 +196,6 @@ TEST_F(Checkasm, Sad) {
 }
 
 TEST_F(Checkasm, SpiralSearch) {
-    SCOPED_TRACE(seedTrace);
     const int width = 64, height = 48, stride = width + 32;
     std::vector<uint8_t> plane(static_cast<size_t>(stride) * (height + 32));
     std::vector<uint8_t> cur(256);
@@ -272,7 +256,6 @@ std::vector<Matrix> quantMatrices(std::mt19937& rng) {
 }
 
 TEST_F(Checkasm, Quantisers) {
-    SCOPED_TRACE(seedTrace);
     const std::vector<Matrix> matrices = quantMatrices(rng);
     const char* const kMethodNames[2] = {"h263", "mpeg"};
     for (const Variant& v : fast) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dsp/dsp.h"
+#include "seeded_test.h"
 #include "tables/std_tables.h"
 #include "testing/test_util.h"
 
@@ -97,10 +98,9 @@ std::vector<PixelBlock> randomBlocks(std::mt19937& rng, int count) {
     return blocks;
 }
 
-TEST(InverseDctTest, DecoderAndEncoderTransformsAgreeOnEveryCodedBlock) {
-    const unsigned seed = testing_util::testSeed(0x1d5c7);
-    SCOPED_TRACE("KINOLITE_TEST_SEED=" + std::to_string(seed));
-    std::mt19937 rng(seed);
+using TransformTest = dsp_test::SeededTest;
+
+TEST_F(TransformTest, DecoderAndEncoderInverseDctsAgreeOnEveryCodedBlock) {
     std::vector<PixelBlock> blocks = realBlocks();
     ASSERT_GT(blocks.size(), 1000u);
     const std::vector<PixelBlock> random = randomBlocks(rng, 2000);
@@ -169,16 +169,12 @@ const InverseDct kInverseDcts[] = {
      }},
 };
 
-TEST(InverseDctTest, AccuracyWithinTheIeee1180Limits) {
+TEST_F(TransformTest, InverseDctsWithinTheIeee1180Limits) {
     // Random coefficient blocks of the forward transform of random samples in -L..H, as in
     // IEEE 1180: peak error at most 1, mean square error per sample at most 0.06.
-    const unsigned seed = testing_util::testSeed(1180);
-    SCOPED_TRACE("KINOLITE_TEST_SEED=" + std::to_string(seed));
-    dsp::Kernels plain;
-    dsp::dspInit(0, &plain);
     const int ranges[][2] = {{-256, 255}, {-5, 5}, {-300, 300}};
     for (const InverseDct& idct : kInverseDcts) {
-        std::mt19937 rng(seed);
+        rng.seed(seed);
         for (const auto& range : ranges) {
             double sumSquare = 0;
             int peak = 0;
@@ -212,12 +208,7 @@ TEST(InverseDctTest, AccuracyWithinTheIeee1180Limits) {
     }
 }
 
-TEST(InverseDctTest, EncoderTransformIsWithinOneOfTheOrthonormalInverse) {
-    const unsigned seed = testing_util::testSeed(0x5eed1234);
-    SCOPED_TRACE("KINOLITE_TEST_SEED=" + std::to_string(seed));
-    std::mt19937 rng(seed);
-    dsp::Kernels plain;
-    dsp::dspInit(0, &plain);
+TEST_F(TransformTest, EncoderInverseDctIsWithinOneOfTheOrthonormalInverse) {
     for (int trial = 0; trial < 3000; ++trial) {
         // Coefficients as dequantisation leaves them: a few large low frequencies, small
         // high ones.
@@ -237,9 +228,7 @@ TEST(InverseDctTest, EncoderTransformIsWithinOneOfTheOrthonormalInverse) {
     }
 }
 
-TEST(InverseDctTest, DecoderTransformOfDcOnlyAndExtremeBlocks) {
-    dsp::Kernels plain;
-    dsp::dspInit(0, &plain);
+TEST_F(TransformTest, DecoderInverseDctOfDcOnlyAndExtremeBlocks) {
     int32_t dc[64] = {};
     dc[0] = 1024;
     plain.tx.idctRows16(dc);
@@ -254,12 +243,7 @@ TEST(InverseDctTest, DecoderTransformOfDcOnlyAndExtremeBlocks) {
     for (int i = 0; i < 64; ++i) EXPECT_LE(std::abs(extreme[i]), 1 << 20);
 }
 
-TEST(ForwardDctTest, WithinOneOfTheOrthonormalDct) {
-    const unsigned seed = testing_util::testSeed(0x5eed1234);
-    SCOPED_TRACE("KINOLITE_TEST_SEED=" + std::to_string(seed));
-    std::mt19937 rng(seed);
-    dsp::Kernels plain;
-    dsp::dspInit(0, &plain);
+TEST_F(TransformTest, ForwardDctIsWithinOneOfTheOrthonormalDct) {
     for (int trial = 0; trial < 3000; ++trial) {
         int16_t in[64], out[64];
         const bool residual = trial % 2;
