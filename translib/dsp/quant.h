@@ -22,12 +22,16 @@ inline int32_t saturateCoef(int32_t v) {
     return std::clamp(v, kCoefMin, kCoefMax);
 }
 
+// A magnitude (>= 0) with the sign of `level`, saturated.
+inline int32_t signedCoef(int32_t level, int32_t magnitude) {
+    return level < 0 ? std::max(-magnitude, kCoefMin) : std::min(magnitude, kCoefMax);
+}
+
 // Inverse quantisation of one AC coefficient: the H.263 method, and the MPEG method of an
 // intra and an inter block with the weight of its position.
 inline int32_t dequantH263(int32_t level, int qp) {
     if (level == 0) return 0;
-    const int32_t magnitude = qp * (2 * std::abs(level) + 1) - ((qp & 1) ? 0 : 1);
-    return saturateCoef(level < 0 ? -magnitude : magnitude);
+    return signedCoef(level, qp * (2 * std::abs(level) + 1) - ((qp & 1) ? 0 : 1));
 }
 
 inline int32_t dequantMpegIntra(int32_t level, int qp, int weight) {
@@ -36,17 +40,16 @@ inline int32_t dequantMpegIntra(int32_t level, int qp, int weight) {
 
 inline int32_t dequantMpegInter(int32_t level, int qp, int weight) {
     if (level == 0) return 0;
-    const int32_t magnitude = ((2 * std::abs(level) + 1) * qp * weight) >> 4;
-    return saturateCoef(level < 0 ? -magnitude : magnitude);
+    return signedCoef(level, ((2 * std::abs(level) + 1) * qp * weight) >> 4);
 }
 
 // MPEG mismatch control: an even sum of the 64 coefficients toggles the lowest bit of the
 // last one.
 template <class Coef>
 void mismatchControl(Coef* coef) {
-    int32_t sum = 0;
-    for (int i = 0; i < 64; ++i) sum += coef[i];
-    if ((sum & 1) == 0) coef[63] = static_cast<Coef>(coef[63] ^ 1);
+    int32_t parity = 0;  // the lowest bit of the sum
+    for (int i = 0; i < 64; ++i) parity ^= coef[i];
+    if ((parity & 1) == 0) coef[63] = static_cast<Coef>(coef[63] ^ 1);
 }
 
 // dc_scaler of a quantiser (taken as 1..31) for luminance and chrominance blocks.
