@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <string>
 
 #include "dsp/dsp.h"
 #include "testing/test_util.h"
@@ -21,8 +20,7 @@ class SeededTest : public ::testing::Test {
     int uniform(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
 
     const unsigned seed = testing_util::testSeed(kDefaultSeed);
-    const ::testing::ScopedTrace seedTrace{__FILE__, __LINE__,
-                                           "KINOLITE_TEST_SEED=" + std::to_string(seed)};
+    const ::testing::ScopedTrace seedTrace{__FILE__, __LINE__, testing_util::seedTrace(seed)};
     std::mt19937 rng{seed};
     dsp::Kernels plain{};
 };

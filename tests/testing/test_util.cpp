@@ -12,15 +12,6 @@
 
 namespace testing_util {
 
-unsigned testSeed(unsigned fallback) {
-    const char* value = std::getenv("KINOLITE_TEST_SEED");
-    if (!value || !*value) return fallback;
-    char* end = nullptr;
-    const unsigned long seed = std::strtoul(value, &end, 0);
-    if (*end != '\0') throw std::invalid_argument("KINOLITE_TEST_SEED is not a number");
-    return static_cast<unsigned>(seed);
-}
-
 TempDir::TempDir() {
     std::string pattern = "/tmp/kinolite-test-XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
@@ -89,6 +80,20 @@ int64_t fileSize(const std::string& path) {
 
 int ffmpeg(const std::string& args) {
     return runCommand("ffmpeg -nostdin -hide_banner -loglevel error -y " + args, true).exitCode;
+}
+
+unsigned testSeed(unsigned fixed) {
+    const char* text = std::getenv("KINOLITE_TEST_SEED");
+    if (!text || !*text) return fixed;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 0);
+    if (*end) throw std::runtime_error("KINOLITE_TEST_SEED is not a number: " + std::string(text));
+    return static_cast<unsigned>(value);
+}
+
+std::string seedTrace(unsigned seed) {
+    return "seed " + std::to_string(seed) + " (KINOLITE_TEST_SEED=" + std::to_string(seed) +
+           " repeats it)";
 }
 
 double psnr(const uint8_t* a, const uint8_t* b, size_t n) {

@@ -50,10 +50,12 @@ int64_t fileSize(const std::string& path);
 // returns its exit code. Tests that need ffmpeg fail, never skip, when it is missing.
 int ffmpeg(const std::string& args);
 
-// The seed of a randomised test: the value of the environment variable KINOLITE_TEST_SEED
-// (decimal, or hexadecimal with 0x) when it is set, otherwise `fallback`. Print it with
-// every failure so that the failing run can be repeated.
-unsigned testSeed(unsigned fallback);
+// The seed of a randomised case: the value of the environment variable KINOLITE_TEST_SEED
+// when it is set (to repeat a failing run, or to try other inputs), otherwise `fixed`.
+unsigned testSeed(unsigned fixed);
+
+// "seed N (KINOLITE_TEST_SEED=N repeats it)", for the trace of a randomised case.
+std::string seedTrace(unsigned seed);
 
 // Peak signal-to-noise ratio of two 8-bit sample arrays of the same length; 99 dB when equal.
 double psnr(const uint8_t* a, const uint8_t* b, size_t n);
