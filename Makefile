@@ -4,6 +4,7 @@
 #   make test              deps + build + ctest   (SANITIZE=1: ASan/UBSan build in build-asan/)
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
+#   make screenshots       deps + build, pictures of the desktop program's windows in build/screenshots/
 
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -15,7 +16,7 @@ endif
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo bench clean format
+.PHONY: all deps configure build test demo bench screenshots clean format
 
 all: build
 
@@ -36,6 +37,9 @@ demo: build
 
 bench: build
 	scripts/bench $(BUILD_DIR)
+
+screenshots: build
+	$(BUILD_DIR)/tests/app/kinolite-screenshots $(BUILD_DIR)/screenshots
 
 format:
 	find translib cli app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
