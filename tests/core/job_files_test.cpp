@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "core/context.h"
 #include "core/job_files.h"
 #include "platform/platform.h"
+#include "testing/test_util.h"
 
 namespace {
 
@@ -19,15 +22,45 @@ TEST(JobFilesTest, BaseNameCases) {
 }
 
 TEST(JobFilesTest, NamesOfAJob) {
+    g_context.pcmPath = "/earlier/job.pcm";
     setJobNames("/src/dir/movie.3gp", "/dest/");
     EXPECT_EQ(g_context.baseName, "movie");
     EXPECT_EQ(g_context.sourceDir, "/src/dir/");
     EXPECT_EQ(g_context.outputPath, "/dest/movie_new.mp4");
-    EXPECT_EQ(g_context.pcmPath, "/src/dir/movie.pcm");
     EXPECT_EQ(g_context.wavName, "/dest/movie.mp4.wav");
     EXPECT_EQ(g_context.moduleDir, platform::programDir());
-    EXPECT_EQ(videoEsFilePath(), g_context.moduleDir + "movievideoxy_122344565fhr1.cmp");
-    EXPECT_EQ(decodedPicturesPath(), "movievideoxy_122344565fhr1.yuv");
+    // No temporary file is named before the job makes it.
+    EXPECT_EQ(g_context.pcmPath, "");
+    EXPECT_EQ(videoEsFilePath(), "");
+    EXPECT_EQ(decodedPicturesPath(), "");
+}
+
+// Files of the fixed names (a user's clip.pcm) are never opened: every job file gets a
+// name of its own, and removing it leaves the others alone.
+TEST(JobFilesTest, JobFilesAreNewFilesOfTheirOwn) {
+    testing_util::TempDir dir;
+    const std::string stem = dir.path() + "clip";
+    testing_util::writeFile(stem + ".pcm", {7, 7, 7});
+    std::string first, second;
+    FILE* a = createJobFile(stem, ".pcm", &first);
+    FILE* b = createJobFile(stem, ".pcm", &second);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_TRUE(testing_util::isJobFileName(first, stem, ".pcm")) << first;
+    std::fclose(a);
+    std::fclose(b);
+    removeJobFile(&first);
+    EXPECT_EQ(first, "");
+    EXPECT_TRUE(testing_util::fileExists(second));
+    EXPECT_EQ(testing_util::readFile(stem + ".pcm"), (std::vector<uint8_t>{7, 7, 7}));
+    removeJobFile(&second);
+    removeJobFile(&second);  // an empty name removes nothing
+    EXPECT_EQ(testing_util::jobFilesNamed(stem, ".pcm"), std::vector<std::string>());
+
+    std::string refused = "unchanged";
+    EXPECT_EQ(createJobFile(dir.path() + "missing/clip", ".pcm", &refused), nullptr);
+    EXPECT_EQ(refused, "");
 }
 
 TEST(JobFilesTest, LongPathsAreKeptWhole) {
@@ -36,7 +69,7 @@ TEST(JobFilesTest, LongPathsAreKeptWhole) {
     setJobNames(dir + name + ".mp4", dir);
     EXPECT_EQ(g_context.baseName, name);
     EXPECT_EQ(g_context.outputPath, dir + name + "_new.mp4");
-    EXPECT_EQ(g_context.pcmPath, dir + name + ".pcm");
+    EXPECT_EQ(g_context.wavName, dir + name + ".mp4.wav");
 }
 
 }  // namespace

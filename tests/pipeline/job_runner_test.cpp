@@ -4,6 +4,7 @@
 #include <thread>
 #include <vector>
 
+#include "core/cancel.h"
 #include "core/context.h"
 #include "core/job_files.h"
 #include "demux_test_util.h"
@@ -197,6 +198,7 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
 
     JobRequest job{source, dir.path(), JobSettings()};
     bool asked = false;
+    std::vector<std::string> files;
     JobStatus s;
     {
         mp4test::QuietStdout quiet;
@@ -204,20 +206,82 @@ TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
             job,
             [&] {
                 asked = true;
-                EXPECT_TRUE(testing_util::fileExists(g_context.outputPath));
-                EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
-                EXPECT_TRUE(testing_util::fileExists(videoEsFilePath()));
+                files = {g_context.outputPath, g_context.pcmPath, videoEsFilePath()};
+                for (const std::string& f : files) EXPECT_TRUE(testing_util::fileExists(f)) << f;
                 return false;
             },
             nullptr, JobStages{prepareJob, neverCalled, neverCalled});
     }
     EXPECT_TRUE(asked);
     EXPECT_EQ(s, JobStatus::Failed);
-    EXPECT_FALSE(testing_util::fileExists(g_context.outputPath));
-    EXPECT_FALSE(testing_util::fileExists(g_context.pcmPath));
-    EXPECT_FALSE(testing_util::fileExists(videoEsFilePath()));
+    for (const std::string& f : files) EXPECT_FALSE(testing_util::fileExists(f)) << f;
     EXPECT_EQ(g_context.output, nullptr);
     EXPECT_EQ(jobOutputPath(job), dir.path() + "runner_decline_drift_new.mp4");
 }
+
+// A job cancelled while one of its stages runs fails, keeps none of its files (not even
+// the complete-looking output an audio stage leaves when it fails) and leaves the flag set.
+// The sample has AAC audio, so every kind of temporary file is made.
+struct CancelCase {
+    const char* name;
+    JobStages stages;
+};
+
+void PrintTo(const CancelCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class JobRunnerCancelTest : public ::testing::TestWithParam<CancelCase> {
+  protected:
+    void TearDown() override { clearJobCancel(); }
+};
+
+std::vector<std::string> g_filesSeen;
+
+// The job's files as the stage sees them, then the cancel request, then the stage itself.
+template <int (*stage)(const std::atomic<int32_t>**)>
+int cancelledStage(const std::atomic<int32_t>** progress) {
+    g_filesSeen = {g_context.outputPath, g_context.pcmPath};
+    cancelJob();
+    return stage(progress);
+}
+
+int cancelledPreparation(const std::string& source, const std::string& dest, int32_t* audio,
+                         uint32_t* video, std::string* es) {
+    cancelJob();
+    return prepareJob(source, dest, audio, video, es);
+}
+
+TEST_P(JobRunnerCancelTest, FailsAndRemovesEveryFile) {
+    resetJob();
+    testing_util::TempDir dir;
+    std::string source = dir.file("runner_cancel.3gp");
+    testing_util::writeFile(
+        source, testing_util::readFile(testing_util::fixturePath("demux/mp4v_aac_m16k.mp4")));
+    JobRequest job{source, dir.path(), JobSettings()};
+    g_filesSeen.clear();
+    JobStatus s;
+    {
+        mp4test::QuietStdout quiet;
+        s = runConversionJob(
+            job, [] { return true; }, nullptr, GetParam().stages);
+    }
+    EXPECT_EQ(s, JobStatus::Failed);
+    EXPECT_TRUE(jobCancelled());
+    EXPECT_EQ(g_context.failure, "interrupted");
+    for (const std::string& f : g_filesSeen) EXPECT_FALSE(testing_util::fileExists(f)) << f;
+    EXPECT_FALSE(testing_util::fileExists(jobOutputPath(job)));
+    for (const std::string& f : {g_context.pcmPath, videoEsFilePath(), decodedPicturesPath()})
+        EXPECT_EQ(f, "");
+    EXPECT_EQ(g_context.output, nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stages, JobRunnerCancelTest,
+    ::testing::Values(
+        CancelCase{"demultiplexing", {cancelledPreparation, runVideoStage, runAudioStage}},
+        CancelCase{"video", {prepareJob, cancelledStage<runVideoStage>, runAudioStage}},
+        CancelCase{"audio", {prepareJob, runVideoStage, cancelledStage<runAudioStage>}}),
+    [](const ::testing::TestParamInfo<CancelCase>& i) { return std::string(i.param.name); });
 
 }  // namespace

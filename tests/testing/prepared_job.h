@@ -10,7 +10,8 @@
 namespace testing_util {
 
 // Starts a job as the job driver does (resetJob, then the settings), names it `baseName`
-// with every file in `dir` (the program's directory included), and leaves it as
+// with every file in `dir` (the program's directory included; the stream and PCM files
+// named there as if the job had made them), and leaves it as
 // preparation does: the output open after its first header (`headerFrames` frames); the
 // bytes of `video`, when there are any, appended as the video stage appends its stream.
 // False when the output cannot be made.

@@ -1,5 +1,6 @@
 #include "testing/test_util.h"
 
+#include <glob.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,6 +60,22 @@ std::string fixturePath(const std::string& name) {
 bool fileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+bool isJobFileName(const std::string& path, const std::string& stem, const std::string& extension) {
+    constexpr size_t kTagLength = 7;  // "-" and six characters
+    return path.size() == stem.size() + kTagLength + extension.size() &&
+           path.compare(0, stem.size() + 1, stem + "-") == 0 &&
+           path.compare(path.size() - extension.size(), extension.size(), extension) == 0;
+}
+
+std::vector<std::string> jobFilesNamed(const std::string& stem, const std::string& extension) {
+    std::vector<std::string> found;
+    glob_t matches;
+    if (glob((stem + "-??????" + extension).c_str(), 0, nullptr, &matches) == 0)
+        for (size_t i = 0; i < matches.gl_pathc; ++i) found.push_back(matches.gl_pathv[i]);
+    globfree(&matches);
+    return found;
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

@@ -42,6 +42,13 @@ std::string cliPath();
 std::string fixturePath(const std::string& name);
 
 bool fileExists(const std::string& path);
+
+// True when `path` is a name a job gives its temporary file `stem` + `extension`: the
+// stem, "-", a tag of six characters, the extension.
+bool isJobFileName(const std::string& path, const std::string& stem, const std::string& extension);
+
+// The existing files named as a job names its temporary file `stem` + `extension`.
+std::vector<std::string> jobFilesNamed(const std::string& stem, const std::string& extension);
 std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 int64_t fileSize(const std::string& path);

@@ -5,6 +5,7 @@
 
 #include <opencore-amrnb/interf_dec.h>
 
+#include "core/cancel.h"
 #include "core/context.h"
 
 namespace {
@@ -38,6 +39,10 @@ int decodeAmr() {
     uint8_t frame[kLargestFrame + 1];
     int16_t samples[kSamplesPerFrame];
     for (uint32_t k = 0; k < frames; ++k) {
+        if (jobCancelled()) {
+            c.success = 0;
+            break;
+        }
         ++c.audioProgress;
         std::memset(frame, 0, sizeof frame);
         std::memcpy(frame, c.amrBuffer.data() + static_cast<size_t>(k) * frameSize, frameSize);

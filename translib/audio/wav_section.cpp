@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/adpcm_encoder.h"
+#include "core/cancel.h"
 #include "core/context.h"
 
 namespace {
@@ -88,6 +89,11 @@ void encodeAdpcmSection(const int16_t* samples, uint32_t count, bool fromFile,
     int16_t codedLength = 0;
     int k = source.take(chunk, kChunkSamples);
     while (k == kChunkSamples) {
+        if (jobCancelled()) {
+            c.success = 0;
+            finish();
+            return;
+        }
         if (!adpcmEncode(chunk, static_cast<int16_t>(k), coded, &codedLength)) {
             std::printf("encoding is not correct!\n");
             c.success = 0;

@@ -24,6 +24,11 @@ int logError(const char* format, ...) {
     const char* line = platform::formatLogLine(format, args);
     va_end(args);
     std::printf("%s\n", line);
+    noteJobFailure(line);
     g_context.success = 0;
     return 1;
+}
+
+void noteJobFailure(const std::string& reason) {
+    if (g_context.failure.empty()) g_context.failure = reason;
 }

@@ -27,6 +27,9 @@ struct JobSettings {
 struct ConversionJobState {
     // 0 = the job failed, 1 = good so far, 2 = good but the source frame rate is irregular.
     int32_t success = 0;
+    // Why the job failed, in a few words: the first error logged, or the reason the stage
+    // that failed gives (noteJobFailure). "" while nothing failed.
+    std::string failure;
 
     // Settings of the current job.
     uint16_t cropLeft = 0;
@@ -41,14 +44,17 @@ struct ConversionJobState {
     uint32_t frameRate = 0;  // target frames per second, from the frame-rate table
 
     // Names of the job. Directories end in '/'.
-    std::string moduleDir;    // where the video elementary-stream file lies
-    std::string sourceDir;    // the source path up to and including its last '/'
-    std::string baseName;     // source file name without directory and last extension
-    std::string destDir;      // destination directory as handed in
-    std::string outputPath;   // destDir + baseName + "_new.mp4"
-    std::string pcmPath;      // sourceDir + baseName + ".pcm"
-    std::string wavName;      // destDir + baseName + ".mp4.wav" (printed only)
-    std::string videoEsPath;  // set by the stream dump when the video stream is added
+    std::string moduleDir;   // where the video elementary-stream file lies
+    std::string sourceDir;   // the source path up to and including its last '/'
+    std::string baseName;    // source file name without directory and last extension
+    std::string destDir;     // destination directory as handed in
+    std::string outputPath;  // destDir + baseName + "_new.mp4"
+    std::string wavName;     // destDir + baseName + ".mp4.wav" (printed only)
+    // The job's temporary files, each named when the job creates it ("" before), and
+    // removed only by that name (core/job_files.h).
+    std::string pcmPath;       // beside the source: baseName + tag + ".pcm"
+    std::string videoEsPath;   // moduleDir + baseName + "videoxy_122344565fhr1" + tag + ".cmp"
+    std::string picturesPath;  // baseName + "videoxy_122344565fhr1" + tag + ".yuv"
 
     // Open files.
     FILE* output = nullptr;   // the handset movie file
@@ -125,3 +131,6 @@ extern AacTrackParams g_aacParams;
 // sets `success` to 0 and returns 1. Every error of the pipeline and the demultiplexer
 // goes through it, so any error fails the job.
 int logError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Records why the job failed, unless an earlier reason is known; prints nothing.
+void noteJobFailure(const std::string& reason);

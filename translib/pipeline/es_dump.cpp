@@ -18,6 +18,9 @@
 
 struct EsOutStream {
     FILE* file = nullptr;
+    // The file of a stream the job has no use for (not video, not audio), removed with the
+    // record: its name is unique, so nobody could find it afterwards.
+    std::string otherPath;
     EsDescriptor descriptor;
     EsOutStream* previous = nullptr;
     EsOutStream* next = nullptr;
@@ -41,6 +44,9 @@ constexpr int kMaxFrameSamples = 2 * kAacFrameSamples;
 // The resampler counts rates in units of 1/25 of their value.
 constexpr uint32_t kRateUnit = 25;
 
+// Files of the streams that are neither video nor audio.
+constexpr char kOtherStreamExtension[] = ".cmp";
+
 int32_t g_nextStreamId = 1;
 bool g_writeFailed = false;
 
@@ -56,6 +62,7 @@ AacBuffers g_aac;
 
 void freeRecord(EsOutStream* record) {
     if (record->file) std::fclose(record->file);
+    removeJobFile(&record->otherPath);
     es_descriptor_Clean(&record->descriptor);
     delete record;
 }
@@ -223,27 +230,27 @@ EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor) {
     es_descriptor_Copy(&record->descriptor, descriptor);
 
     const std::string& prefix = out->state->prefix;
-    std::string name;
     switch (descriptor->category) {
         case VIDEO_ES:
-            name = g_context.moduleDir + g_context.baseName + kVideoEsSuffix;
-            g_context.videoEsPath = name;
+            record->file = createJobFile(g_context.moduleDir + g_context.baseName + kVideoEsStem,
+                                         kVideoEsExtension, &g_context.videoEsPath);
             break;
         case AUDIO_ES:
             break;
         case SPU_ES:
-            name = prefix + "spu" + std::to_string(record->id) + ".cmp";
+            record->file = createJobFile(prefix + "spu" + std::to_string(record->id),
+                                         kOtherStreamExtension, &record->otherPath);
             break;
         case UNKNOWN_ES:
             log_Warning("esdump_Add, encount a UNKNOWN_ES");
-            name = prefix + "audio" + std::to_string(descriptor->id) + ".cmp";
+            record->file = createJobFile(prefix + "audio" + std::to_string(descriptor->id),
+                                         kOtherStreamExtension, &record->otherPath);
             break;
         default:
             logError("esdump_Add, undefine type es");
             freeRecord(record);
             return nullptr;
     }
-    if (descriptor->category != AUDIO_ES) record->file = std::fopen(name.c_str(), "wb");
     record->selected = true;
     record->total = 0;
     appendRecord(&out->state->list, record);

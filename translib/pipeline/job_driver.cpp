@@ -4,6 +4,7 @@
 
 #include "audio/amr_decoder.h"
 #include "audio/wav_section.h"
+#include "core/job_files.h"
 #include "core/job_rules.h"
 #include "pipeline/handset_file.h"
 #include "platform/platform.h"
@@ -33,7 +34,7 @@ void encodeAudio() {
             std::fclose(c.pcmFile);
             c.pcmFile = nullptr;
         }
-        platform::removeFile(c.pcmPath);
+        removeJobFile(&c.pcmPath);
         return;
     }
     std::printf("AMR_DECODER START, please wait...\n");
@@ -55,7 +56,11 @@ int runAudioStage(const std::atomic<int32_t>** progressOut) {
     ConversionContext& c = g_context;
     if (progressOut) *progressOut = &c.audioProgress;
     encodeAudio();
-    if (!writeHandsetHeader()) c.success = 0;
+    if (!c.success) noteJobFailure("the audio could not be encoded");
+    if (!writeHandsetHeader()) {
+        noteJobFailure("cannot write the final header of " + c.outputPath);
+        c.success = 0;
+    }
     // The file is closed even when the final header came up short, so that no handle
     // outlives the job.
     if (c.output) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/context.h"
+#include "vdec/vdec.h"
 
 // Copies the settings into the context, resets the progress counters and sets `success`
 // to 1, or to 0 (with frameRate 10) when the size is not in the frame-rate table.
@@ -16,6 +17,9 @@ void applyJobSettings(const JobSettings& settings);
 // removes the temporary video files, and on failure the output (and the PCM file of AAC
 // sources). Stores the address of videoProgress through progressOut first.
 int runVideoStage(const std::atomic<int32_t>** progressOut);
+
+// Why a run of the video decoder failed, in words for the job's result.
+std::string decoderFailureReason(const DecoderResult& decoded);
 
 // Audio stage: ADPCM-encodes the job's audio into the WAV section and writes the final
 // header. Stores the address of audioProgress through progressOut first.

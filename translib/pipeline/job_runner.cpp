@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "core/cancel.h"
 #include "core/job_files.h"
 #include "core/job_rules.h"
 #include "pipeline/job_driver.h"
@@ -37,17 +38,22 @@ void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t
     p->stage = stage;
 }
 
-// Declining the question ends the job: its stream file, its output (holding the first
-// header) and, for AAC, its PCM file are removed.
-void removeDeclinedJob(const std::string& videoEsPath) {
+// Declining the question or cancelling ends the job: its temporary files and its
+// unfinished output are removed.
+void removeUnfinishedJob() {
     ConversionContext& c = g_context;
-    platform::removeFile(videoEsPath);
+    removeJobFile(&c.videoEsPath);
+    removeJobFile(&c.picturesPath);
     if (c.output) {
         std::fclose(c.output);
         c.output = nullptr;
     }
     platform::removeFile(c.outputPath);
-    if (c.isAac) platform::removeFile(c.pcmPath);
+    if (c.pcmFile) {
+        std::fclose(c.pcmFile);
+        c.pcmFile = nullptr;
+    }
+    removeJobFile(&c.pcmPath);
 }
 
 }  // namespace
@@ -78,7 +84,8 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     if (prepared == 2) {
         publish(progress, JobProgress::Asking, nullptr, 0);
         if (!goOn()) {
-            removeDeclinedJob(videoEsPath);
+            noteJobFailure("declined: the source frame rate is irregular");
+            removeUnfinishedJob();
             prepared = 0;
         }
     }
@@ -92,6 +99,12 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
             audio = stages.audio(&counter);
         }
         status = video && audio ? JobStatus::Done : JobStatus::Failed;
+    }
+    // A failed audio stage leaves a complete-looking file, which an interrupted job must
+    // not.
+    if (status == JobStatus::Failed && jobCancelled()) {
+        g_context.failure = "interrupted";
+        removeUnfinishedJob();
     }
     publish(progress, JobProgress::Idle, nullptr, 0);
     return status;

@@ -40,7 +40,9 @@ struct JobStages {
 // The stages of the pipeline: prepareJob, runVideoStage, runAudioStage.
 JobStages pipelineStages();
 
-// Runs one job. `goOn` answers the question an irregular source frame rate raises
+// Runs one job. A job cancelled while it runs (core/cancel.h) fails, with its temporary
+// files and its unfinished output removed; the flag is left set for the caller to see
+// and clear. `goOn` answers the question an irregular source frame rate raises
 // (true: convert anyway); declining fails the job and removes all its files. `progress`
 // may be null. Returns Done or Failed. One job runs at a time in the process: a call made
 // while another runs (from another thread) prints "runConversionJob, another job is

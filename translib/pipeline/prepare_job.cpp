@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/cancel.h"
 #include "core/context.h"
 #include "core/job_files.h"
 #include "demux/demux.h"
@@ -28,13 +29,11 @@ void closeFile(FILE** file) {
     }
 }
 
-// Closes the PCM file and removes it when the audio is not AAC after all; a file of that
-// name that this job did not make is left alone.
+// Closes the PCM file and removes it when the audio is not AAC after all.
 void closePcmFile() {
     ConversionContext& c = g_context;
-    const bool made = c.pcmFile != nullptr;
     closeFile(&c.pcmFile);
-    if (made && !c.isAac) platform::removeFile(c.pcmPath);
+    if (!c.isAac) removeJobFile(&c.pcmPath);
 }
 
 // Removes everything of a job that failed in preparation: the output, the PCM file and
@@ -43,9 +42,9 @@ void removeJobFiles() {
     ConversionContext& c = g_context;
     closeFile(&c.output);
     platform::removeFile(c.outputPath);
-    closePcmFile();
-    if (c.isAac) platform::removeFile(c.pcmPath);
-    platform::removeFile(videoEsFilePath());
+    closeFile(&c.pcmFile);
+    removeJobFile(&c.pcmPath);
+    removeJobFile(&c.videoEsPath);
 }
 
 }  // namespace
@@ -70,6 +69,7 @@ void demuxToFiles(const std::string& sourcePath) {
     c.success = 1;
     c.output = std::fopen(c.outputPath.c_str(), "wb");
     if (!c.output) {
+        noteJobFailure("cannot create " + c.outputPath);
         c.success = 0;
         return;
     }
@@ -83,17 +83,22 @@ void demuxToFiles(const std::string& sourcePath) {
     if (esdump_Open(c.sourceDir.c_str(), &args.sink) == 0) opened = DEMUX_Open(args);
     std::printf("DEMUX_Open return value: %d\n", opened);
     if (opened != 0) {
+        noteJobFailure("not a movie the demultiplexer can open");
         c.success = 0;
         return;
     }
     if (c.success == 0) {
         DEMUX_Close();
-        platform::removeFile(videoEsFilePath());
+        removeJobFile(&c.videoEsPath);
         return;
     }
 
     int calls = 0;
     for (;;) {
+        if (jobCancelled()) {
+            logError("%s: conversion interrupted", sourcePath.c_str());
+            break;
+        }
         int r = DEMUX_Demux();
         if (++calls > kQuietDemuxCalls) std::printf("DEMUX_Demux return value: %d\n", r);
         if (r != 0) break;
@@ -124,14 +129,16 @@ void demuxToFiles(const std::string& sourcePath) {
             c.audioFrames = frames ? static_cast<int32_t>(frames - 1) : 0;
         } else {
             // No AMR frame was stored (no audio track, or frames of another size).
-            platform::removeFile(videoEsFilePath());
+            removeJobFile(&c.videoEsPath);
+            noteJobFailure("no audio");
             c.audioFrames = 1;
             c.success = 0;
         }
     }
     if (c.videoFrames == 0) {
+        noteJobFailure("no video frames");
         c.success = 0;
-        if (c.isAac) platform::removeFile(c.pcmPath);
+        if (c.isAac) removeJobFile(&c.pcmPath);
     }
 }
 
@@ -158,7 +165,10 @@ int prepareJob(const std::string& sourcePath, const std::string& destDir, int32_
     c.headerFrames = static_cast<int32_t>(c.videoFrames);
     c.headerSize = kHandsetHeaderSize;
 
-    if (c.success && !writeHandsetHeader()) c.success = 0;
+    if (c.success && !writeHandsetHeader()) {
+        noteJobFailure("cannot write " + c.outputPath);
+        c.success = 0;
+    }
     if (c.success == 0) {
         removeJobFiles();
         return 0;

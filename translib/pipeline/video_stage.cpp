@@ -34,6 +34,14 @@ EncoderJob encoderJobOf(ConversionContext& c) {
 
 }  // namespace
 
+std::string decoderFailureReason(const DecoderResult& decoded) {
+    // The decoder's own message names the temporary files, which mean nothing to a user.
+    if (decoded.message.rfind("cannot write", 0) == 0)
+        return "cannot write the decoded pictures (is the disk full?)";
+    if (decoded.message.rfind("cannot read", 0) == 0) return "cannot read the video stream file";
+    return "the video decoder refused the video stream or failed on it";
+}
+
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
     ConversionContext& c = g_context;
     if (progressOut) *progressOut = &c.videoProgress;
@@ -41,22 +49,30 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
 
     DecoderOptions decoding;
     decoding.removeRefusedStream = true;  // the stream file is the job's own
-    const DecoderResult decoded =
-        runDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), decoding);
+    DecoderResult decoded;
+    if (createDecodedPicturesFile())
+        decoded = runDecoderOnFile(c.videoEsPath, c.picturesPath, decoding);
+    else
+        logError("cannot create the decoded-pictures file of %s", c.baseName.c_str());
     // The size of the frames in the decoded-pictures file.
     c.sourceWidth = decoded.width;
     c.sourceHeight = decoded.height;
-    if (!decoded.ok) c.success = 0;
+    if (!decoded.ok) {
+        noteJobFailure(decoderFailureReason(decoded));
+        c.success = 0;
+    }
     if (c.success) {
-        const EncoderResult encoded =
-            runEncoderOnFile(decodedPicturesPath(), c.output, encoderJobOf(c));
+        const EncoderResult encoded = runEncoderOnFile(c.picturesPath, c.output, encoderJobOf(c));
         c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
                                             static_cast<uint32_t>(encoded.bytes));
-        if (!encoded.ok) c.success = 0;
+        if (!encoded.ok) {
+            noteJobFailure(encoded.message);
+            c.success = 0;
+        }
     }
 
-    platform::removeFile(decodedPicturesPath());
-    platform::removeFile(videoEsFilePath());
+    removeJobFile(&c.picturesPath);
+    removeJobFile(&c.videoEsPath);
     if (!c.success) {
         if (c.output) {
             std::fclose(c.output);
@@ -67,7 +83,7 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
                 std::fclose(c.pcmFile);
                 c.pcmFile = nullptr;
             }
-            platform::removeFile(c.pcmPath);
+            removeJobFile(&c.pcmPath);
         }
         platform::removeFile(c.outputPath);
     }

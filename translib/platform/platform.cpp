@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
@@ -44,6 +45,14 @@ std::string programDir() {
 bool removeFile(const std::string& path) {
     if (path.empty()) return true;
     return unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+int createUniqueFile(const std::string& stem, const std::string& extension, std::string* path) {
+    std::string name = stem + "-XXXXXX" + extension;
+    int fd = mkostemps(&name[0], static_cast<int>(extension.size()), O_CLOEXEC);
+    if (fd < 0) name.clear();
+    *path = name;
+    return fd;
 }
 
 const char* formatLogLine(const char* format, va_list args) {

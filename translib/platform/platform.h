@@ -23,6 +23,12 @@ std::string privateTempDir();
 // Removes a file; a missing file is not an error. Returns true when the file is gone.
 bool removeFile(const std::string& path);
 
+// Creates a new file exclusively (O_EXCL, mode 0600) named `stem` + "-" + six random
+// characters + `extension`, so that no existing file is ever opened or replaced. Returns
+// the open descriptor and the name in *path, or -1 (path cleared) when the directory does
+// not take it.
+int createUniqueFile(const std::string& stem, const std::string& extension, std::string* path);
+
 // Everything of `path` up to and including its last '/'; "" when it has none.
 std::string directoryPart(const std::string& path);
 

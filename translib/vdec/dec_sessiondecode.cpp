@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "core/cancel.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"
 #include "vdec/dec_session.h"
@@ -144,6 +145,10 @@ void writeFrame() {
 void runFrameLoop() {
     int pictures = 0;
     while (!g_dec.bStop) {
+        if (jobCancelled()) {
+            g_dec.bFailed = 1;
+            break;
+        }
         if (!g_dec.bShortHeader) {
             if (!findStartCode()) break;
             const uint32_t code = g_bits.showBits(32);

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/cancel.h"
 #include "core/context.h"
 #include "dsp/dsp.h"
 #include "venc/enc_bitstrm.h"
@@ -312,6 +313,7 @@ bool EncoderSession::frameLoop() {
     int countdown = 0;
     bool running = true;
     while (running && t <= vol->iLastFrame) {
+        if (jobCancelled()) return false;
         std::printf("encode %d frame\n", t);
         vop->iCodingType = countdown != 0 ? 1 : 0;
         encRateControlPrintFullness();

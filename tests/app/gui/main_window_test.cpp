@@ -108,10 +108,13 @@ TEST_F(MainWindowTest, SeveralSourcesEndWithTheirOwnStatuses) {
     // decoded pictures in the current directory, the PCM file beside the source.
     for (const std::string& s : sources) {
         std::string base = baseNameOf(s);
-        for (const std::string& temp :
-             {platform::programDir() + base + kVideoEsSuffix, base + kDecodedPicturesSuffix,
-              platform::directoryPart(s) + base + ".pcm"})
-            EXPECT_FALSE(fileExists(temp)) << temp;
+        for (const auto& temp :
+             {std::make_pair(platform::programDir() + base + kVideoEsStem, kVideoEsExtension),
+              std::make_pair(base + kDecodedPicturesStem, kDecodedPicturesExtension),
+              std::make_pair(platform::directoryPart(s) + base, kPcmExtension)})
+            EXPECT_EQ(testing_util::jobFilesNamed(temp.first, temp.second),
+                      std::vector<std::string>())
+                << temp.first;
     }
 
     // Converting again changes nothing and asks nothing; a row added afterwards is the only
