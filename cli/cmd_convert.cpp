@@ -1,34 +1,22 @@
 // kinolite-cli convert [options] SOURCE...: converts each source into a handset movie
 // file, one job after the other, the way the job list's worker does.
 
-#include <fcntl.h>
-#include <strings.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "commands.h"
-#include "core/job_files.h"
+#include "convert_batch.h"
 #include "core/job_rules.h"
-#include "pipeline/job_driver.h"
+#include "file_util.h"
 #include "pipeline/job_runner.h"
 #include "platform/platform.h"
 
 namespace {
-
-// The progress display polls the counters this often, like the desktop program's timer.
-constexpr auto kPollPeriod = std::chrono::milliseconds(20);
-constexpr int kBarWidth = 30;
-
-enum class DriftAnswer { Ask, Yes, No };
 
 struct ConvertOptions {
     std::string outDir;
@@ -36,8 +24,8 @@ struct ConvertOptions {
     uint16_t width = jobrules::kDefaultWidth, height = jobrules::kDefaultHeight;
     uint32_t bitRate = jobrules::kDefaultBitRate;
     int crop[4] = {0, 0, 0, 0};  // left, right, top, bottom
-    DriftAnswer drift = DriftAnswer::Ask;
-    bool quiet = false;
+    BatchOptions batch;
+    bool haveWorkers = false;
     std::vector<std::string> sources;
 };
 
@@ -120,12 +108,26 @@ int parseOptions(int argc, char** argv, ConvertOptions* o) {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (!parseCrop(value, o))
                 return usageError("crop '%s' is not four numbers L,R,T,B", value.c_str());
+        } else if (arg == "-j" || arg == "--jobs") {
+            if (!takeValue(arg.c_str())) return kExitUsage;
+            if (value.empty() || value.size() > 4 ||
+                value.find_first_not_of("0123456789") != std::string::npos ||
+                std::atoi(value.c_str()) < 1)
+                return usageError("jobs '%s' is not a number from 1 up", value.c_str());
+            o->batch.workers = std::atoi(value.c_str());
+            o->haveWorkers = true;
+        } else if (arg == "--log") {
+            if (!takeValue(arg.c_str())) return kExitUsage;
+            if (value.empty()) return usageError("--log needs a file name%s");
+            o->batch.logPath = value;
+        } else if (arg == "-v" || arg == "--verbose") {
+            o->batch.verbose = true;
         } else if (arg == "-y" || arg == "--yes") {
-            o->drift = DriftAnswer::Yes;
+            o->batch.drift = DriftAnswer::Yes;
         } else if (arg == "-n" || arg == "--no") {
-            o->drift = DriftAnswer::No;
+            o->batch.drift = DriftAnswer::No;
         } else if (arg == "-q" || arg == "--quiet") {
-            o->quiet = true;
+            // The output is quiet by default.
         } else if (arg.size() > 1 && arg[0] == '-') {
             return usageError("unknown option '%s'", arg.c_str());
         } else {
@@ -180,115 +182,6 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
     return kExitOk;
 }
 
-// The terminal side of a run: the progress bar on standard error and the result lines.
-class ConvertDisplay {
-  public:
-    ConvertDisplay(bool bar, FILE* results) : bar_(bar), results_(results) {}
-
-    void draw(const JobProgress& p, const std::string& name) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        int stage = p.stage;
-        if (!bar_ || (stage != JobProgress::Video && stage != JobProgress::Audio)) return;
-        const std::atomic<int32_t>* counter = p.counter;
-        int32_t max = p.rangeMax;
-        int32_t pos = counter ? counter->load() : 0;
-        if (pos > max) pos = max;
-        int filled = max > 0 ? static_cast<int>(int64_t(pos) * kBarWidth / max) : 0;
-        std::string bar(static_cast<size_t>(filled), '#');
-        bar.append(static_cast<size_t>(kBarWidth - filled), '.');
-        std::fprintf(stderr, "\r[%s] %s %d/%d  %s\x1b[K", bar.c_str(),
-                     stage == JobProgress::Video ? "video" : "audio", pos, max, name.c_str());
-        std::fflush(stderr);
-        shown_ = true;
-    }
-
-    void result(bool done, const std::string& output) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clearBar();
-        std::fprintf(results_, "%s: %s\n", done ? "done" : "failed", output.c_str());
-        std::fflush(results_);
-    }
-
-    // Asks the frame-rate question on the terminal; true to go on.
-    bool ask(const std::string& source) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clearBar();
-        for (;;) {
-            std::fprintf(stderr, "%s\n%s [y/n] ", source.c_str(), jobrules::kDriftQuestion);
-            std::fflush(stderr);
-            char line[64];
-            if (!std::fgets(line, sizeof line, stdin)) {
-                std::fprintf(stderr, "\n");
-                return false;
-            }
-            std::string answer(line);
-            while (!answer.empty() &&
-                   (answer.back() == '\n' || answer.back() == '\r' || answer.back() == ' '))
-                answer.pop_back();
-            if (answer == "y" || answer == "Y" || answer == "yes") return true;
-            if (answer == "n" || answer == "N" || answer == "no") return false;
-        }
-    }
-
-    void warn(const std::string& source) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clearBar();
-        std::fprintf(stderr, "kinolite-cli convert: warning: %s: %s (going on; -n declines)\n",
-                     source.c_str(), jobrules::kDriftQuestion);
-    }
-
-    void finish() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        clearBar();
-    }
-
-  private:
-    void clearBar() {
-        if (!shown_) return;
-        std::fprintf(stderr, "\r\x1b[K");
-        std::fflush(stderr);
-        shown_ = false;
-    }
-
-    std::mutex mutex_;
-    bool bar_;
-    bool shown_ = false;
-    FILE* results_;
-};
-
-// Standard output sent to /dev/null while it lives (the pipeline's diagnostic lines);
-// results() still reaches the original standard output.
-class QuietOutput {
-  public:
-    explicit QuietOutput(bool quiet) {
-        if (!quiet) return;
-        std::fflush(stdout);
-        int copy = dup(1);
-        int null = open("/dev/null", O_WRONLY);
-        if (copy < 0 || null < 0) {
-            if (copy >= 0) close(copy);
-            if (null >= 0) close(null);
-            return;
-        }
-        results_ = fdopen(copy, "w");
-        saved_ = dup(1);
-        dup2(null, 1);
-        close(null);
-    }
-    ~QuietOutput() {
-        if (saved_ < 0) return;
-        std::fflush(stdout);
-        dup2(saved_, 1);
-        close(saved_);
-        std::fclose(results_);
-    }
-    FILE* results() const { return results_ ? results_ : stdout; }
-
-  private:
-    int saved_ = -1;
-    FILE* results_ = nullptr;
-};
-
 }  // namespace
 
 void printConvertHelp(FILE* out) {
@@ -296,23 +189,35 @@ void printConvertHelp(FILE* out) {
         out,
         "Usage: kinolite-cli convert [options] SOURCE...\n"
         "\n"
-        "Converts each 3GP/MP4 source into a handset movie file named <source name>_new.mp4,\n"
-        "one job after the other. Prints one line per job, \"done: FILE\" or \"failed: FILE\";\n"
-        "an existing file of that name is overwritten.\n"
+        "Converts each 3GP/MP4 source into a handset movie file named <source name>_new.mp4.\n"
+        "Prints one line per job on standard output as the jobs finish: \"done: FILE\",\n"
+        "\"failed: FILE: REASON\" or \"interrupted: FILE\"; an existing file of that name is\n"
+        "overwritten.\n"
         "\n"
-        "  -o, --output-dir DIR   where to write (default: each source's directory)\n"
+        "  -o, --output-dir DIR   where to write, created when missing (default: each\n"
+        "                         source's directory)\n"
         "  -s, --size WxH         128x96 (default), 128x128, 160x96, 160x128 or 176x144\n"
         "  -b, --bitrate N        video bits per second: 100000 (default), 80000 or 50000\n"
         "  -c, --crop L,R,T,B     pixels cut from the left, right, top and bottom edges\n"
         "                         (0 to 60 horizontally, 0 to 40 vertically; default 0,0,0,0)\n"
         "  -y, --yes              convert sources whose frame rate is irregular (audio and\n"
         "  -n, --no               video may drift apart) / fail them; without either the\n"
-        "                         question is asked on a terminal, otherwise they are converted\n"
-        "                         with a warning\n"
-        "  -q, --quiet            no diagnostic lines on standard output\n"
+        "                         question is asked on a terminal, one job at a time,\n"
+        "                         otherwise they are converted with a warning\n"
+        "  -j, --jobs N           convert N sources at once, each in its own process\n"
+        "                         (default: the number of cores); the files are the same\n"
+        "                         as with -j 1\n"
+        "  -v, --verbose          the conversion's trace on standard output\n"
+        "      --log FILE         write the whole trace of every job to FILE\n"
+        "  -q, --quiet            the default (kept for scripts written for the trace\n"
+        "                         that used to be the default)\n"
         "\n"
-        "A progress bar is drawn on standard error when it is a terminal. Exit status: 0 when\n"
-        "every job is done, 1 when any failed, 2 for usage errors.\n");
+        "A progress bar of the batch is drawn on standard error when it is a terminal.\n"
+        "Ctrl-C (SIGINT), SIGTERM and SIGHUP stop the running jobs: their temporary files and\n"
+        "unfinished outputs are removed, files of jobs already done stay.\n"
+        "\n"
+        "Exit status: 0 when every job is done, 1 when any failed, 2 for usage errors, 130\n"
+        "when interrupted.\n");
 }
 
 int runConvert(int argc, char** argv) {
@@ -322,44 +227,21 @@ int runConvert(int argc, char** argv) {
     std::vector<JobRequest> jobs;
     status = buildJobs(options, &jobs);
     if (status != kExitOk) return status;
-
-    QuietOutput quiet(options.quiet);
-    ConvertDisplay display(isatty(2) != 0, quiet.results());
-    JobProgress progress;
-    std::atomic<size_t> current{0};
-    std::atomic<bool> finished{false};
-    bool anyFailed = false;
-    const JobStages stages = pipelineStages();
-
-    std::thread worker([&] {
-        for (size_t i = 0; i < jobs.size(); ++i) {
-            current = i;
-            const JobRequest& job = jobs[i];
-            auto goOn = [&]() {
-                switch (options.drift) {
-                    case DriftAnswer::Yes:
-                        return true;
-                    case DriftAnswer::No:
-                        return false;
-                    case DriftAnswer::Ask:
-                        break;
-                }
-                if (isatty(0)) return display.ask(job.sourcePath);
-                display.warn(job.sourcePath);
-                return true;
-            };
-            JobStatus s = runConversionJob(job, goOn, &progress, stages);
-            if (s != JobStatus::Done) anyFailed = true;
-            std::fflush(stdout);
-            display.result(s == JobStatus::Done, jobOutputPath(job));
+    if (options.haveOutDir) {
+        std::string problem;
+        if (!makeDirectories(options.outDir, &problem)) {
+            std::fprintf(stderr, "kinolite-cli convert: cannot create %s: %s\n",
+                         options.outDir.c_str(), problem.c_str());
+            return kExitFailed;
         }
-        finished = true;
-    });
-    while (!finished) {
-        std::this_thread::sleep_for(kPollPeriod);
-        display.draw(progress, baseNameOf(jobs[current].sourcePath));
     }
-    worker.join();
-    display.finish();
-    return anyFailed ? kExitFailed : kExitOk;
+    BatchOptions& batch = options.batch;
+    if (!options.haveWorkers) {
+        const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+        batch.workers = cores > 0 ? static_cast<int>(cores) : 1;
+    }
+    if (batch.workers > static_cast<int>(jobs.size()))
+        batch.workers = static_cast<int>(jobs.size());
+    batch.bar = isatty(2) != 0;
+    return runBatch(jobs, batch);
 }

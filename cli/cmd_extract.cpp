@@ -19,7 +19,8 @@ void printExtractHelp(FILE* out) {
                  "elementary stream) and its WAV section to DIR/<name>.wav, where <name> is the\n"
                  "file name without its extension.\n"
                  "\n"
-                 "  -o, --output-dir DIR   where to write (default: the file's directory)\n");
+                 "  -o, --output-dir DIR   where to write, created when missing (default: the\n"
+                 "                         file's directory)\n");
 }
 
 int runExtract(int argc, char** argv) {
@@ -61,6 +62,12 @@ int runExtract(int argc, char** argv) {
     if (!report.ok) {
         std::fprintf(stderr, "kinolite-cli extract: %s is not a valid handset movie file: %s\n",
                      input.c_str(), report.problem.c_str());
+        return kExitFailed;
+    }
+    std::string problem;
+    if (haveOutDir && !makeDirectories(outDir, &problem)) {
+        std::fprintf(stderr, "kinolite-cli extract: cannot create %s: %s\n", outDir.c_str(),
+                     problem.c_str());
         return kExitFailed;
     }
     const std::string name = outDir + baseNameOf(input);

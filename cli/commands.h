@@ -17,6 +17,8 @@ struct Subcommand {
 
 int runConvert(int argc, char** argv);
 void printConvertHelp(FILE* out);
+int runProbe(int argc, char** argv);
+void printProbeHelp(FILE* out);
 int runInspect(int argc, char** argv);
 void printInspectHelp(FILE* out);
 int runExtract(int argc, char** argv);

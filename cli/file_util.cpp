@@ -1,6 +1,10 @@
 #include "file_util.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 bool readWholeFile(const std::string& path, std::vector<uint8_t>* out) {
     FILE* f = std::fopen(path.c_str(), "rb");
@@ -21,4 +25,20 @@ bool writeWholeFile(const std::string& path, const uint8_t* data, size_t size) {
     bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
     if (std::fclose(f) != 0) ok = false;
     return ok;
+}
+
+bool makeDirectories(const std::string& path, std::string* problem) {
+    struct stat st;
+    for (size_t at = 1; at <= path.size(); ++at) {
+        if (at < path.size() && path[at] != '/') continue;
+        const std::string part = path.substr(0, at);
+        if (mkdir(part.c_str(), 0777) == 0 || errno == EEXIST) continue;
+        *problem = std::strerror(errno);
+        return false;
+    }
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        *problem = "not a directory";
+        return false;
+    }
+    return true;
 }

@@ -10,3 +10,7 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>* out);
 
 // Writes bytes to a new file (truncating); false on any error.
 bool writeWholeFile(const std::string& path, const uint8_t* data, size_t size);
+
+// Creates a directory and its missing parents (mode 0777 before the umask). True when it
+// exists afterwards; otherwise *problem says why.
+bool makeDirectories(const std::string& path, std::string* problem);

@@ -9,6 +9,8 @@ namespace {
 
 const Subcommand kSubcommands[] = {
     {"convert", "convert 3GP/MP4 movies into handset movie files", runConvert, printConvertHelp},
+    {"probe", "tell, without converting, what sources hold and whether they convert", runProbe,
+     printProbeHelp},
     {"inspect", "print and check the sections of a handset movie file", runInspect,
      printInspectHelp},
     {"extract", "write the video and WAV sections of a handset movie file", runExtract,
@@ -27,7 +29,11 @@ void printHelp(FILE* out) {
                  "\n"
                  "Commands:\n");
     for (const Subcommand& s : kSubcommands) std::fprintf(out, "  %-9s %s\n", s.name, s.summary);
-    std::fprintf(out, "\nRun 'kinolite-cli COMMAND --help' for the options of a command.\n");
+    std::fprintf(out,
+                 "\nRun 'kinolite-cli COMMAND --help' for the options of a command, 'man\n"
+                 "kinolite-cli' for the whole manual. Results go to standard output, errors to\n"
+                 "standard error. Exit status: 0 success, 1 failure, 2 usage error, 130\n"
+                 "interrupted.\n");
 }
 
 }  // namespace
@@ -40,6 +46,10 @@ int main(int argc, char** argv) {
     const char* name = argv[1];
     if (!std::strcmp(name, "--help") || !std::strcmp(name, "-h") || !std::strcmp(name, "help")) {
         printHelp(stdout);
+        return kExitOk;
+    }
+    if (!std::strcmp(name, "--version") || !std::strcmp(name, "-V")) {
+        std::printf("kinolite-cli %s\n", KINOLITE_VERSION);
         return kExitOk;
     }
     for (const Subcommand& s : kSubcommands) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <utility>
 
+#include "core/job_files.h"
 #include "platform/platform.h"
 
 namespace e2e {
@@ -44,15 +46,20 @@ testing_util::CommandResult cli(const std::string& args, bool mergeStderr) {
 }
 
 std::vector<std::string> leftovers(const std::string& source) {
-    std::string base = baseNameOf(source);
-    std::vector<std::string> candidates = {
-        platform::directoryPart(testing_util::cliPath()) + base + "videoxy_122344565fhr1.cmp",
-        base + "videoxy_122344565fhr1.yuv",
-        platform::directoryPart(source) + base + ".pcm",
+    const std::string base = baseNameOf(source);
+    const std::string temp = platform::privateTempDir() + base;
+    const std::pair<std::string, const char*> names[] = {
+        {platform::directoryPart(testing_util::cliPath()) + base + kVideoEsStem, kVideoEsExtension},
+        {temp + kVideoEsStem, kVideoEsExtension},
+        {base + kDecodedPicturesStem, kDecodedPicturesExtension},
+        {temp + kDecodedPicturesStem, kDecodedPicturesExtension},
+        {platform::directoryPart(source) + base, kPcmExtension},
+        {temp, kPcmExtension},
     };
     std::vector<std::string> found;
-    for (const std::string& c : candidates)
-        if (fileExists(c)) found.push_back(c);
+    for (const auto& name : names)
+        for (const std::string& f : testing_util::jobFilesNamed(name.first, name.second))
+            found.push_back(f);
     return found;
 }
 

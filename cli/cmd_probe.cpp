@@ -1,0 +1,332 @@
+// kinolite-cli probe [--json] SOURCE...: tells, without converting, what a source holds
+// and whether convert will take it. Each source is read in a worker process of its own
+// (the pipeline keeps process-wide state): preparation runs as convert runs it, on
+// temporary files only, and the video decoder reads the stream to its end; nothing is
+// encoded and nothing is left behind.
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "commands.h"
+#include "core/context.h"
+#include "core/job_files.h"
+#include "core/job_rules.h"
+#include "file_util.h"
+#include "json_writer.h"
+#include "pipeline/job_driver.h"
+#include "pipeline/job_runner.h"
+#include "platform/platform.h"
+#include "vdec/vdec.h"
+
+namespace {
+
+using Facts = std::map<std::string, std::string>;
+
+// The first bytes of an H.263 picture (short video header): a picture start code of 22
+// bits, 0000 0000 0000 0000 1000 00.
+bool isShortHeader(const std::vector<uint8_t>& es) {
+    return es.size() >= 3 && es[0] == 0 && es[1] == 0 && (es[2] & 0xFC) == 0x80;
+}
+
+// The container's kind, from its first box: the major brand of an ftyp box, or
+// "QuickTime" for a movie that starts with another box.
+std::string containerOf(const std::string& path) {
+    std::vector<uint8_t> head(12, 0);
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "unreadable";
+    const size_t n = std::fread(head.data(), 1, head.size(), f);
+    std::fclose(f);
+    if (n < 8) return "unknown";
+    if (n == 12 && std::memcmp(&head[4], "ftyp", 4) == 0) {
+        std::string brand(head.begin() + 8, head.end());
+        while (!brand.empty() && brand.back() == ' ') brand.pop_back();
+        return brand == "3gp4" || brand == "3gp5" || brand == "3gp6" || brand == "3gp7" ||
+                       brand == "3ge6" || brand == "3g2a"
+                   ? "3GP (" + brand + ")"
+                   : "MP4 (" + brand + ")";
+    }
+    return "QuickTime";
+}
+
+std::string amrMode(uint8_t frameSize) {
+    switch (frameSize) {
+        case 32:
+            return "12.2 kbit/s";
+        case 27:
+            return "10.2 kbit/s";
+        case 20:
+            return "7.95 kbit/s";
+    }
+    return "unknown";
+}
+
+void removeJobLeftovers() {
+    ConversionContext& c = g_context;
+    if (c.output) {
+        std::fclose(c.output);
+        c.output = nullptr;
+    }
+    platform::removeFile(c.outputPath);
+    if (c.pcmFile) {
+        std::fclose(c.pcmFile);
+        c.pcmFile = nullptr;
+    }
+    removeJobFile(&c.pcmPath);
+    removeJobFile(&c.videoEsPath);
+    removeJobFile(&c.picturesPath);
+}
+
+// Runs in the worker: everything convert's preparation and video decoding learn.
+Facts probeInWorker(const std::string& source) {
+    Facts f;
+    ConversionContext& c = g_context;
+    resetJob();
+    applyJobSettings(JobSettings());
+    std::string dir = platform::privateTempDir() + "probe-XXXXXX";
+    if (!mkdtemp(&dir[0])) {
+        f["verdict"] = "cannot make a temporary directory";
+        return f;
+    }
+    dir += "/";
+    int32_t audioFrames = 0;
+    uint32_t videoFrames = 0;
+    const int prepared = prepareJob(source, dir, &audioFrames, &videoFrames, nullptr);
+    std::vector<uint8_t> es;
+    if (prepared && !c.videoEsPath.empty()) {
+        FILE* file = std::fopen(c.videoEsPath.c_str(), "rb");
+        if (file) {
+            es.resize(64);
+            es.resize(std::fread(es.data(), 1, es.size(), file));
+            std::fclose(file);
+        }
+    }
+    int width = 0, height = 0;
+    bool decoded = false;
+    if (prepared) {
+        if (c.output) {
+            std::fclose(c.output);
+            c.output = nullptr;
+        }
+        DecoderOptions options;
+        options.removeRefusedStream = true;
+        if (createDecodedPicturesFile()) {
+            const DecoderResult r = runDecoderOnFile(c.videoEsPath, c.picturesPath, options);
+            width = r.width;
+            height = r.height;
+            decoded = r.ok;
+            if (!r.ok) noteJobFailure(decoderFailureReason(r));
+        }
+    }
+    const bool convertible = prepared && decoded;
+    removeJobLeftovers();
+    rmdir(dir.c_str());
+
+    f["container"] = containerOf(source);
+    f["video_codec"] = es.empty() ? "unknown" : isShortHeader(es) ? "H.263" : "MPEG-4 Visual";
+    f["width"] = std::to_string(width);
+    f["height"] = std::to_string(height);
+    f["frame_rate"] = std::to_string(c.videoFrameRate);
+    f["average_frame_rate"] = std::to_string(c.videoAverageFrameRate);
+    f["drift_question"] = prepared == 2 ? "yes" : "no";
+    if (c.isAac) {
+        f["audio_codec"] = "AAC";
+        f["audio_rate"] = std::to_string(g_aacParams.rate);
+        f["audio_mode"] = g_aacParams.channels == 1 ? "mono" : "stereo";
+    } else if (c.amrFrameSize) {
+        f["audio_codec"] = "AMR-NB";
+        f["audio_rate"] = "8000";
+        f["audio_mode"] = amrMode(c.amrFrameSize);
+    } else {
+        f["audio_codec"] = "none";
+        f["audio_rate"] = "0";
+        f["audio_mode"] = "none";
+    }
+    f["verdict"] = convertible
+                       ? "convertible"
+                       : "not convertible: " +
+                             (c.failure.empty() ? std::string("the conversion fails") : c.failure);
+    return f;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Probes one source in a worker process; the facts come back as "key\tvalue" lines.
+Facts probe(const std::string& source) {
+    int fds[2];
+    if (pipe(fds) != 0) return {{"verdict", "not convertible: cannot start a worker process"}};
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+            close(null);
+        }
+        std::string text;
+        for (const auto& kv : probeInWorker(source)) {
+            std::string value = kv.second;
+            for (char& ch : value)
+                if (ch == '\n' || ch == '\t') ch = ' ';
+            text += kv.first + "\t" + value + "\n";
+        }
+        writeAll(fds[1], text);
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string text;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fds[0], buffer, sizeof buffer)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    Facts f;
+    size_t end;
+    while ((end = text.find('\n')) != std::string::npos) {
+        const std::string line = text.substr(0, end);
+        text.erase(0, end + 1);
+        const size_t tab = line.find('\t');
+        if (tab != std::string::npos) f[line.substr(0, tab)] = line.substr(tab + 1);
+    }
+    if (!f.count("verdict")) f["verdict"] = "not convertible: the reading of the source crashed";
+    return f;
+}
+
+// The order and labels of the text report.
+struct Field {
+    const char* key;
+    const char* label;
+    bool number;
+};
+const Field kFields[] = {
+    {"container", "container", false},
+    {"video_codec", "video codec", false},
+    {"width", "width", true},
+    {"height", "height", true},
+    {"frame_rate", "frame rate", true},
+    {"average_frame_rate", "average frame rate", true},
+    {"audio_codec", "audio codec", false},
+    {"audio_rate", "audio rate", true},
+    {"audio_mode", "audio mode", false},
+    {"drift_question", "drift question", false},
+    {"destination", "destination", false},
+    {"verdict", "verdict", false},
+};
+
+}  // namespace
+
+void printProbeHelp(FILE* out) {
+    std::fprintf(
+        out,
+        "Usage: kinolite-cli probe [--json] [-o DIR] SOURCE...\n"
+        "\n"
+        "Tells for each source, without converting it, what it holds and whether 'convert'\n"
+        "takes it: the container, the video codec, picture size and frame rate, the audio\n"
+        "codec, rate and mode, the average frame rate and whether the question about an\n"
+        "irregular frame rate will be asked, and a verdict: \"convertible\" or\n"
+        "\"not convertible: REASON\". The source is read as 'convert' reads it, into\n"
+        "temporary files that are removed; nothing is written beside it.\n"
+        "\n"
+        "  --json                 one JSON object per source and line\n"
+        "  -o, --output-dir DIR   the destination folder 'convert -o DIR' would use (for\n"
+        "                         the destination and the collision check)\n"
+        "\n"
+        "Exit status: 0 when every source is convertible, 1 when any is not, 2 for usage\n"
+        "errors.\n");
+}
+
+int runProbe(int argc, char** argv) {
+    bool json = false;
+    std::string outDir;
+    bool haveOutDir = false;
+    std::vector<std::string> sources;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--json") {
+            json = true;
+        } else if (arg == "-o" || arg == "--output-dir") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "kinolite-cli probe: %s needs a value\n", arg.c_str());
+                return kExitUsage;
+            }
+            outDir = argv[++i];
+            haveOutDir = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "kinolite-cli probe: unknown option '%s'\n", arg.c_str());
+            return kExitUsage;
+        } else {
+            sources.push_back(arg);
+        }
+    }
+    if (sources.empty()) {
+        printProbeHelp(stderr);
+        return kExitUsage;
+    }
+    if (!outDir.empty() && outDir.back() != '/') outDir += '/';
+
+    std::vector<std::string> destinations;
+    for (const std::string& s : sources)
+        destinations.push_back(
+            jobrules::outputPathFor(haveOutDir ? outDir : platform::directoryPart(s), s));
+
+    bool allConvertible = true;
+    for (size_t i = 0; i < sources.size(); ++i) {
+        Facts f = probe(sources[i]);
+        f["destination"] = destinations[i];
+        // Two sources of the batch that would write one file.
+        for (size_t j = 0; j < sources.size(); ++j) {
+            if (j == i || !jobrules::isDuplicateDestination({destinations[j]}, destinations[i], -1))
+                continue;
+            f["verdict"] =
+                "not convertible: " + destinations[i] + " is also the destination of " + sources[j];
+            break;
+        }
+        if (f["verdict"] != "convertible") allConvertible = false;
+        if (json) {
+            JsonObject o;
+            o.text("source", sources[i]);
+            for (const Field& field : kFields) {
+                if (field.number)
+                    o.number(field.key, std::atof(f[field.key].c_str()));
+                else if (std::strcmp(field.key, "drift_question") == 0)
+                    o.boolean(field.key, f[field.key] == "yes");
+                else
+                    o.text(field.key, f[field.key]);
+            }
+            o.boolean("convertible", f["verdict"] == "convertible");
+            std::printf("%s\n", o.str().c_str());
+        } else {
+            std::printf("%s\n", sources[i].c_str());
+            for (const Field& field : kFields)
+                std::printf("  %s: %s\n", field.label, f[field.key].c_str());
+        }
+        std::fflush(stdout);
+    }
+    return allConvertible ? kExitOk : kExitFailed;
+}
