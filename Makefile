@@ -4,6 +4,11 @@
 #   make test              deps + build + ctest   (SANITIZE=1: ASan/UBSan build in build-asan/)
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
+#   make fuzz              deps + the libFuzzer targets (clang) in build-fuzz/, each run
+#                          FUZZ_SECONDS (default 60) on its growing corpus; FUZZ_TARGETS
+#                          picks targets
+#   make fuzz-smoke        the same for FUZZ_SMOKE_SECONDS (default 30) each from the
+#                          committed seeds only (what CI runs after make test)
 
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -14,8 +19,12 @@ else
 endif
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo bench clean format
+.PHONY: all deps configure build test demo bench clean format fuzz-build fuzz fuzz-smoke
 
 all: build
 
@@ -31,6 +40,18 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKINOLITE_FUZZ=ON \
+	  -DKINOLITE_TESTS=OFF -DKINOLITE_GUI=OFF -DKINOLITE_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-smoke: fuzz-build
+	scripts/fuzz --smoke $(FUZZ_DIR) $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+
 demo: build
 	scripts/demo $(BUILD_DIR)
 
@@ -41,4 +62,4 @@ format:
 	find translib cli app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-asan out
+	rm -rf build build-asan build-fuzz out
