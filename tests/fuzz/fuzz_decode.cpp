@@ -25,7 +25,7 @@ int decodeOne(const uint8_t* data, size_t size) {
     if (c.success) {
         const uint64_t frameBytes = uint64_t(c.sourceWidth) * c.sourceHeight +
                                     2 * uint64_t(c.sourceWidth / 2) * (c.sourceHeight / 2);
-        const uint64_t bytes = readFile(picturesPath).size();
+        const uint64_t bytes = static_cast<uint64_t>(fileSize(picturesPath));
         if (frameBytes == 0 || bytes % frameBytes != 0)
             fail("decoded %llu bytes, not whole %dx%d pictures",
                  static_cast<unsigned long long>(bytes), c.sourceWidth, c.sourceHeight);

@@ -9,8 +9,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "core/context.h"
 #include "core/job_files.h"
@@ -53,9 +51,9 @@ std::string descriptorTarget(int fd) {
     return n < 0 ? std::string("?") : std::string(target, static_cast<size_t>(n));
 }
 
-// Every regular file below `dir`, and those in `shared` whose names start with `prefix`.
+// Every regular file below `dir`, and those in `shared` whose names hold `tag`.
 std::set<std::string> jobFiles(const std::string& dir, const std::string& shared,
-                               const std::string& prefix) {
+                               const std::string& tag) {
     std::set<std::string> files;
     std::vector<std::string> pending = {dir};
     while (!pending.empty()) {
@@ -79,7 +77,7 @@ std::set<std::string> jobFiles(const std::string& dir, const std::string& shared
     if (DIR* h = opendir(shared.c_str())) {
         while (const dirent* e = readdir(h)) {
             const std::string name = e->d_name;
-            if (name.compare(0, prefix.size(), prefix) == 0) files.insert(shared + name);
+            if (name.find(tag) != std::string::npos) files.insert(shared + name);
         }
         closedir(h);
     }
@@ -188,9 +186,21 @@ void discardPreparedJob() {
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
-                                std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return bytes;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0) {
+        bytes.resize(static_cast<size_t>(st.st_size));
+        bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    }
+    std::fclose(f);
+    return bytes;
+}
+
+int64_t fileSize(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : -1;
 }
 
 }  // namespace fuzz

@@ -23,8 +23,8 @@ void setUpProcess(bool quietTrace = true);
 // The working directory, ending in '/'.
 const std::string& workDir();
 
-// A base name no other process uses: files the job puts in shared directories (the
-// program's directory) start with it.
+// A base name no other process uses: the names of files the job puts in shared
+// directories (the program's directory) hold it.
 const std::string& jobBaseName();
 
 // Writes the bytes to workDir() + jobBaseName() + extension and returns that path.
@@ -57,5 +57,7 @@ void discardPreparedJob();
 
 // Reads a whole file; empty when it cannot be read.
 std::vector<uint8_t> readFile(const std::string& path);
+// The size of a file in bytes, -1 when it does not exist.
+int64_t fileSize(const std::string& path);
 
 }  // namespace fuzz

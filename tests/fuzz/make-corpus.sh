@@ -4,9 +4,9 @@
 #   make-corpus.sh seeds CLI         rewrites the committed seeds in tests/fuzz/seeds/ (small
 #                                    movies, the first pictures of each elementary stream,
 #                                    handset files converted from the movies by CLI)
-#   make-corpus.sh corpus OUT CLI    fills OUT/<target>/ with the seeds plus every fixture of
-#                                    the target's kind (and the handset files CLI makes of
-#                                    them); the fuzzers then grow these directories
+#   make-corpus.sh corpus OUT CLI    fills OUT/<target>/ with every fixture of the target's
+#                                    kind (and the handset files CLI makes of the movies);
+#                                    the fuzzers read them beside the seeds and grow them
 #
 # CLI is a kinolite-cli of any build. Needs ffmpeg (scripts/install-deps).
 set -euo pipefail
@@ -79,23 +79,21 @@ make_seeds() {
 
 make_corpus() {
   local out=$1 cli=$2
-  mkdir -p "$out"/{demux,job,decode,handset}
-  cp "$seeds"/movie/* "$fixtures"/demux/* "$out/demux/"
-  # Whole jobs on the two-second fixtures take long; the job target starts from the seeds
-  # and from the first second and a half of each fixture.
-  cp "$seeds"/movie/* "$out/job/"
+  mkdir -p "$out"/{demux,job,audio,decode,handset}
+  cp "$fixtures"/demux/* "$out/demux/"
+  cp "$fixtures"/demux/* "$out/audio/"
+  # Whole jobs on the two-second fixtures take long; the job target starts from the first
+  # second and a half of each fixture.
   for movie in "$fixtures"/demux/*; do
     local name ext
     name=$(basename "$movie")
     ext=${name##*.}
-    ff -i "$movie" -map 0 -t 1.5 -c copy -f "$([ "$ext" = mp4 ] && echo mp4 || echo 3gp)" \
-      "$out/job/short_$name" || rm -f "$out/job/short_$name"
+    ff -i "$movie" -map 0:v? -map 0:a? -t 1.5 -c copy -f "$([ "$ext" = mp4 ] && echo mp4 || echo 3gp)" \
+      "$out/job/short_$name" 2>/dev/null || rm -f "$out/job/short_$name"
   done
-  cp "$seeds"/es/* "$fixtures"/vdec/* "$out/decode/"
-  cp "$seeds"/handset/* "$out/handset/"
+  cp "$fixtures"/vdec/* "$out/decode/"
   for movie in "$fixtures"/demux/*; do
-    out_file=$(handset_of "$movie" "$out/handset" "$cli") || continue
-    mv "$out_file" "$out/handset/$(basename "${movie%.*}")_new.mp4"
+    handset_of "$movie" "$out/handset" "$cli" >/dev/null || true
   done
 }
 

@@ -20,9 +20,8 @@ struct Target {
     int (*run)(const uint8_t*, size_t);
 };
 constexpr Target kTargets[] = {
-    {"demux", "movie", fuzz::demuxOne},
-    {"job", "movie", fuzz::jobOne},
-    {"decode", "es", fuzz::decodeOne},
+    {"demux", "movie", fuzz::demuxOne},       {"job", "movie", fuzz::jobOne},
+    {"audio", "movie", fuzz::audioOne},       {"decode", "es", fuzz::decodeOne},
     {"handset", "handset", fuzz::handsetOne},
 };
 

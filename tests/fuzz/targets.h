@@ -12,6 +12,8 @@ namespace fuzz {
 int demuxOne(const uint8_t* data, size_t size);
 // The bytes as a source movie: the whole job, preparation, video stage, audio stage.
 int jobOne(const uint8_t* data, size_t size);
+// The bytes as a source movie: preparation, then the audio stage without the video stage.
+int audioOne(const uint8_t* data, size_t size);
 // The bytes as a video elementary stream, through the video decoder.
 int decodeOne(const uint8_t* data, size_t size);
 // The bytes as a handset movie file, through the checker of inspect and extract.
