@@ -122,10 +122,15 @@ const std::string& jobBaseName() {
 
 std::string writeInput(const uint8_t* data, size_t size, const std::string& extension) {
     const std::string path = g_workDir + g_baseName + extension;
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0)
-        fail("cannot write the input to %s", path.c_str());
+    writeFile(path, data, size);
     return path;
+}
+
+void writeFile(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) fail("cannot create %s", path.c_str());
+    const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
+    if (std::fclose(f) != 0 || !written) fail("cannot write %s", path.c_str());
 }
 
 void fail(const char* format, ...) {

@@ -29,6 +29,7 @@ const std::string& jobBaseName();
 
 // Writes the bytes to workDir() + jobBaseName() + extension and returns that path.
 std::string writeInput(const uint8_t* data, size_t size, const std::string& extension);
+void writeFile(const std::string& path, const uint8_t* data, size_t size);
 
 // Prints the message on standard error and aborts.
 [[noreturn]] void fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
