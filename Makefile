@@ -4,6 +4,7 @@
 #   make test              deps + build + ctest   (SANITIZE=1: ASan/UBSan build in build-asan/)
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
+#   make screenshots       deps + build, pictures of the desktop program's windows in build/screenshots/
 #   make fuzz              deps + the libFuzzer targets (clang) in build-fuzz/, each run
 #                          FUZZ_SECONDS (default 60) on its growing corpus; FUZZ_TARGETS
 #                          picks targets
@@ -24,7 +25,8 @@ FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo bench clean format fuzz-build fuzz fuzz-smoke
+.PHONY: all deps configure build test demo bench screenshots clean format fuzz-build fuzz \
+        fuzz-smoke
 
 all: build
 
@@ -57,6 +59,9 @@ demo: build
 
 bench: build
 	scripts/bench $(BUILD_DIR)
+
+screenshots: build
+	$(BUILD_DIR)/tests/app/kinolite-screenshots $(BUILD_DIR)/screenshots
 
 format:
 	find translib cli app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
