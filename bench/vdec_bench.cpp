@@ -1,70 +1,16 @@
-// Kernels of the video decoder: the inverse DCT, half-sample interpolation and the
-// coefficient VLC reader.
+// The video decoder's coefficient VLC reader (its signal kernels are in dsp_bench.cpp).
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
 #include <random>
 #include <vector>
 
 #include "tables/std_tables.h"
 #include "vdec/dec_blockdec.h"
-#include "vdec/dec_kernels.h"
 #include "vdec/dec_session.h"
 
 namespace {
-
-// Coefficient blocks as the decoder meets them: a DC and a few low-frequency levels
-// (sparse), or every coefficient set (dense).
-std::vector<int32_t> coefficientBlocks(bool dense, int count) {
-    std::mt19937 rng(1);
-    std::vector<int32_t> blocks(size_t(count) * 64, 0);
-    for (int b = 0; b < count; ++b) {
-        int32_t* c = &blocks[size_t(b) * 64];
-        c[0] = int32_t(rng() % 2040);
-        const int n = dense ? 64 : 4;
-        for (int i = 1; i < n; ++i)
-            c[dense ? i : tables::kScanZigzag[i]] = int32_t(rng() % 200) - 100;
-    }
-    return blocks;
-}
-
-void runIdct(benchmark::State& state, bool dense) {
-    const int count = 256;
-    const std::vector<int32_t> source = coefficientBlocks(dense, count);
-    std::vector<int32_t> work(source.size());
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
-    for (auto _ : state) {
-        std::memcpy(work.data(), source.data(), source.size() * sizeof(int32_t));
-        for (int b = 0; b < count; ++b) k.idct(&work[size_t(b) * 64]);
-        benchmark::DoNotOptimize(work.data());
-    }
-    state.SetItemsProcessed(state.iterations() * count);
-}
-
-void BM_IdctSparse(benchmark::State& state) {
-    runIdct(state, false);
-}
-void BM_IdctDense(benchmark::State& state) {
-    runIdct(state, true);
-}
-BENCHMARK(BM_IdctSparse);
-BENCHMARK(BM_IdctDense);
-
-void BM_Interpolate(benchmark::State& state) {
-    const int size = int(state.range(0)), mode = int(state.range(1));
-    std::vector<uint8_t> src(64 * 64), dst(64 * 64);
-    std::mt19937 rng(2);
-    for (uint8_t& v : src) v = uint8_t(rng());
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
-    for (auto _ : state) {
-        k.interpolate[size][mode](dst.data(), 64, src.data() + 65, 64, 0);
-        benchmark::DoNotOptimize(dst.data());
-    }
-    state.SetItemsProcessed(state.iterations());
-}
-BENCHMARK(BM_Interpolate)->ArgsProduct({{vdec::kSize16, vdec::kSize8}, {0, 1, 2, 3}});
 
 // Inter blocks of ordinary codes (the common case) read by the block decoder.
 void BM_InterBlockVlc(benchmark::State& state) {

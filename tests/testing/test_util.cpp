@@ -20,13 +20,17 @@ TempDir::TempDir() {
     path_ = std::string(buf.data()) + "/";
 }
 
-TempDir::~TempDir() { std::system(("rm -rf " + shellQuote(path_)).c_str()); }
+TempDir::~TempDir() {
+    std::system(("rm -rf " + shellQuote(path_)).c_str());
+}
 
 std::string shellQuote(const std::string& s) {
     std::string q = "'";
     for (char c : s) {
-        if (c == '\'') q += "'\\''";
-        else q += c;
+        if (c == '\'')
+            q += "'\\''";
+        else
+            q += c;
     }
     return q + "'";
 }
@@ -44,9 +48,13 @@ CommandResult runCommand(const std::string& command, bool mergeStderr) {
     return r;
 }
 
-std::string cliPath() { return KINOLITE_CLI; }
+std::string cliPath() {
+    return KINOLITE_CLI;
+}
 
-std::string fixturePath(const std::string& name) { return std::string(KINOLITE_FIXTURES_DIR) + "/" + name; }
+std::string fixturePath(const std::string& name) {
+    return std::string(KINOLITE_FIXTURES_DIR) + "/" + name;
+}
 
 bool fileExists(const std::string& path) {
     struct stat st;
@@ -55,12 +63,14 @@ bool fileExists(const std::string& path) {
 
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 int64_t fileSize(const std::string& path) {
@@ -70,6 +80,20 @@ int64_t fileSize(const std::string& path) {
 
 int ffmpeg(const std::string& args) {
     return runCommand("ffmpeg -nostdin -hide_banner -loglevel error -y " + args, true).exitCode;
+}
+
+unsigned testSeed(unsigned fixed) {
+    const char* text = std::getenv("KINOLITE_TEST_SEED");
+    if (!text || !*text) return fixed;
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 0);
+    if (*end) throw std::runtime_error("KINOLITE_TEST_SEED is not a number: " + std::string(text));
+    return static_cast<unsigned>(value);
+}
+
+std::string seedTrace(unsigned seed) {
+    return "seed " + std::to_string(seed) + " (KINOLITE_TEST_SEED=" + std::to_string(seed) +
+           " repeats it)";
 }
 
 double psnr(const uint8_t* a, const uint8_t* b, size_t n) {

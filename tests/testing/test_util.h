@@ -10,7 +10,7 @@ namespace testing_util {
 // A fresh directory under the build tree's temporary area, removed with its contents when
 // the object dies. path() ends in '/'.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -18,7 +18,7 @@ public:
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + name; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -49,6 +49,13 @@ int64_t fileSize(const std::string& path);
 // Runs ffmpeg quietly with the given arguments (after "-hide_banner -loglevel error -y");
 // returns its exit code. Tests that need ffmpeg fail, never skip, when it is missing.
 int ffmpeg(const std::string& args);
+
+// The seed of a randomised case: the value of the environment variable KINOLITE_TEST_SEED
+// when it is set (to repeat a failing run, or to try other inputs), otherwise `fixed`.
+unsigned testSeed(unsigned fixed);
+
+// "seed N (KINOLITE_TEST_SEED=N repeats it)", for the trace of a randomised case.
+std::string seedTrace(unsigned seed);
 
 // Peak signal-to-noise ratio of two 8-bit sample arrays of the same length; 99 dB when equal.
 double psnr(const uint8_t* a, const uint8_t* b, size_t n);

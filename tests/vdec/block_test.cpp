@@ -1,16 +1,15 @@
-// Block decoding: DC differentials, coefficient events and escapes, AC/DC prediction,
-// both inverse quantisations with saturation and mismatch control, and the inverse DCT.
+// Block decoding: DC differentials, coefficient events and escapes, AC/DC prediction, and
+// the inverse quantisation and transform of decoded blocks (the arithmetic itself is
+// tested in tests/dsp).
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <functional>
-#include <random>
 
+#include "dsp/dsp.h"
 #include "tables/std_tables.h"
 #include "vdec/dec_blockdec.h"
-#include "vdec/dec_kernels.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_vlc.h"
 #include "vdec_test_util.h"
@@ -19,6 +18,11 @@ namespace {
 
 using vdec_test::BitWriter;
 using vdec_test::MemoryStream;
+
+// The decoder's inverse DCT, for the expected residuals.
+void idct(int32_t* block) {
+    dsp::kernels().tx.idctRows16(block);
+}
 
 // Gives the decoder fresh records and a clean error state for calling its parts directly.
 class BlockTest : public ::testing::Test {
@@ -46,46 +50,6 @@ tables::Vlc findCode(bool intra, int last, int run, int level) {
     return tables::Vlc{0, 1};
 }
 
-TEST_F(BlockTest, InverseQuantisation) {
-    const struct {
-        const char* method;
-        int32_t level;
-        int qp, weight;
-        int32_t expected;
-    } cases[] = {
-        {"h263", 1, 4, 0, 11},          {"h263", -2, 5, 0, -25},
-        {"h263", 100, 31, 0, 2047},     {"h263", -100, 31, 0, -2048},
-        {"h263", 0, 7, 0, 0},           {"h263", 1, 1, 0, 3},
-        {"intra", 3, 10, 16, 60},       {"intra", -3, 7, 17, -44},
-        {"intra", 2000, 31, 255, 2047}, {"intra", -2000, 31, 255, -2048},
-        {"inter", 1, 2, 16, 6},         {"inter", -2, 3, 20, -18},
-        {"inter", 2048, 31, 255, 2047}, {"inter", -2048, 31, 255, -2048},
-    };
-    for (const auto& c : cases) {
-        int32_t got = !std::strcmp(c.method, "h263")    ? dequantH263(c.level, c.qp)
-                      : !std::strcmp(c.method, "intra") ? dequantMpegIntra(c.level, c.qp, c.weight)
-                                                        : dequantMpegInter(c.level, c.qp, c.weight);
-        EXPECT_EQ(got, c.expected) << c.method << " level " << c.level << " qp " << c.qp;
-    }
-}
-
-TEST_F(BlockTest, MismatchControlTogglesTheLastCoefficientOnEvenSums) {
-    int32_t coef[64] = {};
-    coef[0] = 6;
-    mismatchControl(coef);
-    EXPECT_EQ(coef[63], 1);
-    mismatchControl(coef);  // sum 7: odd, unchanged
-    EXPECT_EQ(coef[63], 1);
-    coef[5] = 1;  // sum 8: the last coefficient's lowest bit flips back
-    mismatchControl(coef);
-    EXPECT_EQ(coef[63], 0);
-    coef[63] = 2047;
-    coef[0] = 1;
-    coef[5] = 0;
-    mismatchControl(coef);  // 2048 is even: 2047 ^ 1
-    EXPECT_EQ(coef[63], 2046);
-}
-
 TEST_F(BlockTest, MpegInterBlockGetsMismatchControl) {
     // A single level 1 at position 0 with quantiser 2 and weight 16 gives 6; the sum is even,
     // so coefficient 63 becomes 1 before the transform.
@@ -102,7 +66,7 @@ TEST_F(BlockTest, MpegInterBlockGetsMismatchControl) {
     int32_t expected[64] = {};
     expected[0] = 6;
     expected[63] = 1;
-    vdec::idctPlain(expected);
+    idct(expected);
     EXPECT_EQ(std::memcmp(residual, expected, sizeof expected), 0);
     EXPECT_EQ(g_dec.bError, 0);
 }
@@ -113,17 +77,6 @@ TEST_F(BlockTest, RoundedDivisionHalvesAwayFromZero) {
     } cases[] = {{7, 2, 4},   {-7, 2, -4},    {5, 10, 1},     {-5, 10, -1},    {4, 10, 0},
                  {-4, 10, 0}, {1024, 8, 128}, {1024, 17, 60}, {-1024, 46, -22}};
     for (const auto& c : cases) EXPECT_EQ(roundedDivide(c.a, c.d), c.q) << c.a << " / " << c.d;
-}
-
-TEST_F(BlockTest, DcScalers) {
-    const struct {
-        int qp, luma, chroma;
-    } cases[] = {{1, 8, 8},   {4, 8, 8},    {5, 10, 9},   {8, 16, 10},
-                 {9, 17, 11}, {24, 32, 18}, {25, 34, 19}, {31, 46, 25}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(lumaDcScaler(c.qp), c.luma) << c.qp;
-        EXPECT_EQ(chromaDcScaler(c.qp), c.chroma) << c.qp;
-    }
 }
 
 TEST_F(BlockTest, DcDifferentials) {
@@ -323,7 +276,7 @@ TEST_F(BlockTest, TooManyCoefficientsEndTheBlock) {
     // quantiser 1 is 11, at zigzag position 62 (raster 62).
     int32_t expected[64] = {};
     expected[tables::kScanZigzag[62]] = 11;
-    vdec::idctPlain(expected);
+    idct(expected);
     EXPECT_EQ(std::memcmp(residual, expected, sizeof expected), 0);
 }
 
@@ -353,7 +306,7 @@ TEST_F(BlockTest, AcPredictionScalesByTheQuantiserRatio) {
     EXPECT_EQ(store.v[0], 820);
     EXPECT_EQ(store.v[1], 7);
     EXPECT_EQ(store.v[2], -6);
-    EXPECT_EQ(coef[1], dequantH263(7, 5));
+    EXPECT_EQ(coef[1], dsp::dequantH263(7, 5));
 
     // Without a neighbour: DC from 1024, no AC prediction.
     mb.pPredBlock = nullptr;
@@ -373,77 +326,6 @@ TEST_F(BlockTest, AcPredictionScalesByTheQuantiserRatio) {
     reconstructIntraCoefficients(&mb, &store, 8, levels3, coef);
     EXPECT_EQ(levels3[8], 2047);
     EXPECT_EQ(levels3[1], 0);
-}
-
-// Double-precision inverse DCT.
-void referenceIdct(const int32_t* in, double* out) {
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x) {
-            double sum = 0;
-            for (int v = 0; v < 8; ++v)
-                for (int u = 0; u < 8; ++u) {
-                    double cu = u ? 1 : std::sqrt(0.5), cv = v ? 1 : std::sqrt(0.5);
-                    sum += cu * cv * in[v * 8 + u] * std::cos((2 * x + 1) * u * M_PI / 16) *
-                           std::cos((2 * y + 1) * v * M_PI / 16);
-                }
-            out[y * 8 + x] = sum / 4;
-        }
-}
-
-TEST(IdctTest, AccuracyWithinTheIeee1180Limits) {
-    // Random coefficient blocks of the forward transform of random samples in -L..H, as in
-    // IEEE 1180: peak error at most 1, mean square error per sample at most 0.06.
-    const unsigned seed = 1180;
-    std::mt19937 rng(seed);
-    const int ranges[][2] = {{-256, 255}, {-5, 5}, {-300, 300}};
-    for (const auto& range : ranges) {
-        double sumSquare = 0;
-        int peak = 0;
-        const int blocks = 2000;
-        for (int n = 0; n < blocks; ++n) {
-            std::uniform_int_distribution<int> d(range[0], range[1]);
-            double samples[64];
-            for (double& s : samples) s = d(rng);
-            int32_t coef[64];
-            for (int v = 0; v < 8; ++v)
-                for (int u = 0; u < 8; ++u) {
-                    double sum = 0;
-                    for (int y = 0; y < 8; ++y)
-                        for (int x = 0; x < 8; ++x)
-                            sum += samples[y * 8 + x] * std::cos((2 * x + 1) * u * M_PI / 16) *
-                                   std::cos((2 * y + 1) * v * M_PI / 16);
-                    double cu = u ? 1 : std::sqrt(0.5), cv = v ? 1 : std::sqrt(0.5);
-                    coef[v * 8 + u] =
-                        std::clamp(int32_t(std::lround(sum * cu * cv / 4)), -2048, 2047);
-                }
-            double exact[64];
-            referenceIdct(coef, exact);
-            vdec::idctPlain(coef);
-            for (int i = 0; i < 64; ++i) {
-                int expected = int(std::clamp(std::lround(exact[i]), -256L, 255L));
-                int got = std::clamp(coef[i], -256, 255);
-                peak = std::max(peak, std::abs(got - expected));
-                sumSquare += double(got - expected) * (got - expected);
-            }
-        }
-        EXPECT_LE(peak, 1) << "seed " << seed << " range " << range[0];
-        EXPECT_LE(sumSquare / (64.0 * blocks), 0.06) << "seed " << seed << " range " << range[0];
-    }
-}
-
-TEST(IdctTest, DcOnlyAndExtremeBlocks) {
-    int32_t dc[64] = {};
-    dc[0] = 1024;
-    vdec::idctPlain(dc);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(dc[i], 128);
-
-    // The largest values a stream can produce (a saturated DC times the largest scaler, and
-    // every AC coefficient at a limit) stay defined and finite.
-    int32_t extreme[64];
-    for (int i = 0; i < 64; ++i) extreme[i] = (i * 7) % 3 ? 2047 : -2048;
-    extreme[0] = 2047 * 46;
-    vdec::idctPlain(extreme);
-    for (int i = 0; i < 64; ++i) EXPECT_LE(std::abs(extreme[i]), 1 << 20);
 }
 
 }  // namespace

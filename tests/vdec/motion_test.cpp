@@ -1,6 +1,6 @@
-// Motion vectors and motion compensation: prediction from candidates, the range wrap,
-// chroma vectors, half-sample interpolation with both rounding types, the filled border
-// for vectors far outside the picture, and skipped macroblocks.
+// Motion vectors and motion compensation: prediction from candidates, the range wrap, the
+// motion codes, the filled border for vectors far outside the picture, half-sample
+// prediction of a macroblock, and skipped macroblocks.
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "tables/std_tables.h"
-#include "vdec/dec_kernels.h"
 #include "vdec/dec_motion.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
@@ -40,9 +39,6 @@ TEST(MotionVectorTest, PredictionFromCandidates) {
         EXPECT_EQ(p.x, k.expected.x) << k.name;
         EXPECT_EQ(p.y, k.expected.y) << k.name;
     }
-    EXPECT_EQ(medianOf3(1, 1, 5), 1);
-    EXPECT_EQ(medianOf3(-3, 7, 2), 2);
-    EXPECT_EQ(medianOf3(9, 9, 9), 9);
 }
 
 TEST(MotionVectorTest, ComponentsWrapIntoTheRange) {
@@ -77,49 +73,6 @@ TEST(MotionVectorTest, EveryMotionCodeReadsBack) {
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Invalid motion_vector code\n");
     EXPECT_EQ(g_dec.bError, 1);
     g_dec.bError = 0;
-}
-
-TEST(MotionVectorTest, ChromaVectors) {
-    const struct {
-        int32_t v, one;
-    } ones[] = {{0, 0}, {1, 1}, {2, 1}, {3, 1}, {4, 2}, {5, 3}, {-3, -1}, {-5, -3}, {-8, -4}};
-    for (const auto& c : ones) EXPECT_EQ(chromaFromOneVector(c.v), c.one) << c.v;
-    const struct {
-        int32_t sum, four;
-    } fours[] = {{0, 0},  {2, 0},  {3, 1},  {13, 1},   {14, 2},
-                 {16, 2}, {17, 2}, {30, 4}, {-30, -4}, {-3, -1}};
-    for (const auto& c : fours) EXPECT_EQ(chromaFromFourVectors(c.sum), c.four) << c.sum;
-}
-
-TEST(InterpolationTest, RoundingTypes) {
-    // Two columns of 10 and 11 (and rows below of 11 and 12).
-    uint8_t src[17 * 32];
-    for (int y = 0; y < 17; ++y)
-        for (int x = 0; x < 32; ++x) src[y * 32 + x] = uint8_t(10 + (x & 1) + (y & 1));
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
-    const struct {
-        int mode, rounding, expected;
-    } cases[] = {
-        {vdec::kFull, 0, 10},   {vdec::kHalfX, 0, 11}, {vdec::kHalfX, 1, 10},
-        {vdec::kHalfY, 0, 11},  {vdec::kHalfY, 1, 10}, {vdec::kHalfXY, 0, 11},
-        {vdec::kHalfXY, 1, 11},
-    };
-    for (int size : {vdec::kSize16, vdec::kSize8}) {
-        for (const auto& c : cases) {
-            uint8_t dst[16 * 16];
-            std::memset(dst, 0, sizeof dst);
-            k.interpolate[size][c.mode](dst, 16, src, 32, c.rounding);
-            EXPECT_EQ(dst[0], c.expected) << "mode " << c.mode << " rounding " << c.rounding;
-        }
-    }
-    // (10 + 11 + 11 + 12 + 2 - 1) >> 2 = 11 and (10 + 11 + 10 + 11 + 2 - 1) >> 2 = 10.
-    uint8_t flat[9 * 16];
-    for (int i = 0; i < 9 * 16; ++i) flat[i] = uint8_t(10 + (i & 1));
-    uint8_t dst[8 * 8];
-    k.interpolate[vdec::kSize8][vdec::kHalfXY](dst, 8, flat, 16, 1);
-    EXPECT_EQ(dst[0], 10);
-    k.interpolate[vdec::kSize8][vdec::kHalfXY](dst, 8, flat, 16, 0);
-    EXPECT_EQ(dst[0], 11);
 }
 
 // A 176 x 144 decoder set-up whose reference frame holds a known pattern.
@@ -160,7 +113,7 @@ class CompensationTest : public ::testing::Test {
 
 TEST_F(CompensationTest, VectorFarLeftTakesTheEdgeColumn) {
     MacroblockMode mb;
-    mb.dctMd = INTER;
+    mb.dctMd = vdec::INTER;
     for (int i = 0; i < 5; ++i) g_mvRow[0][i] = MotionVector{-200, 0};
     predictInterMacroblock(&mb, 0, 1);
     for (int y = 16; y < 32; ++y)
@@ -173,7 +126,7 @@ TEST_F(CompensationTest, VectorFarLeftTakesTheEdgeColumn) {
 
 TEST_F(CompensationTest, FourVectorsFarOutsideTakeTheCorners) {
     MacroblockMode mb;
-    mb.dctMd = INTER4V;
+    mb.dctMd = vdec::INTER4V;
     g_mvRow[10][1] = MotionVector{1000, 1000};    // bottom-right corner
     g_mvRow[10][2] = MotionVector{-1000, -1000};  // top-left corner
     g_mvRow[10][3] = MotionVector{1001, -999};    // top-right, odd: half positions
@@ -191,7 +144,7 @@ TEST_F(CompensationTest, FourVectorsFarOutsideTakeTheCorners) {
 
 TEST_F(CompensationTest, HalfSampleVectorInsideThePicture) {
     MacroblockMode mb;
-    mb.dctMd = INTER;
+    mb.dctMd = vdec::INTER;
     for (int i = 0; i < 5; ++i) g_mvRow[3][i] = MotionVector{3, -1};  // (1.5, -0.5)
     g_vopmd->iRoundingType = 0;
     predictInterMacroblock(&mb, 3, 2);
@@ -230,7 +183,7 @@ TEST_F(CompensationTest, CandidatesStayInsideTheirSegment) {
             g_mvRow[6][i] = MotionVector{-2, 8};   // above-right
         }
         MacroblockMode mb;
-        mb.dctMd = INTER;
+        mb.dctMd = vdec::INTER;
         mb.iSegment = 1;
         BitWriter w;
         w.put(0b11, 2);  // two zero differences

@@ -13,10 +13,20 @@
 #include "core/job_files.h"
 #include "platform/platform.h"
 #include "testing/test_util.h"
+#include "vdec/dec_records.h"
 #include "vdec/vdec.h"
+#include "venc/enc_global.h"
 #include "venc_test_util.h"
 
 namespace {
+
+// Both codecs' records can be seen from one file, and they code the macroblock modes alike.
+constexpr bool sameMode(int32_t decoder, int32_t encoder) {
+    return decoder == encoder;
+}
+static_assert(sameMode(vdec::INTRA, venc::INTRA) && sameMode(vdec::INTRAQ, venc::INTRAQ) &&
+              sameMode(vdec::INTER, venc::INTER) && sameMode(vdec::INTERQ, venc::INTERQ) &&
+              sameMode(vdec::INTER4V, venc::INTER4V));
 
 using testing_util::readFile;
 using testing_util::TempDir;

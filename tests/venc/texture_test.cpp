@@ -1,4 +1,5 @@
-// Texture coding: quantisation examples, intra DC/AC prediction and the skip decision.
+// Texture coding: intra DC/AC prediction, the skip decision and the intra/inter choice of
+// motion estimation.
 
 #include <gtest/gtest.h>
 
@@ -6,9 +7,9 @@
 #include <cstring>
 #include <vector>
 
+#include "dsp/dsp.h"
 #include "venc/enc_blockenc.h"
 #include "venc/enc_global.h"
-#include "venc/enc_kernels.h"
 #include "venc/enc_mbenc.h"
 #include "venc/enc_mv.h"
 #include "venc_test_util.h"
@@ -22,7 +23,8 @@ using venc_test::ModeRecords;
 class MacroblockFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        encInitKernels(&enc_g_kernels, encCpuFlags(), 1);
+        ctx.kernels = &dsp::kernels();
+        ctx.quant = &ctx.kernels->quant[dsp::kQuantMpeg];
         ctx.geo.mbCols = 2;
         ctx.geo.mbRows = 2;
         ctx.geo.alignedWidth = 32;
@@ -30,8 +32,8 @@ class MacroblockFixture : public ::testing::Test {
         ctx.geo.strideY = 64;
         ctx.geo.strideC = 32;
         ctx.geo.paddedHeight = 64;
-        encBuildQuantMatrix(records.vol.rgiIntraMatrix, &ctx.intraMatrix);
-        encBuildQuantMatrix(records.vol.rgiInterMatrix, &ctx.interMatrix);
+        dsp::buildQuantMatrix(records.vol.rgiIntraMatrix, &ctx.intraMatrix);
+        dsp::buildQuantMatrix(records.vol.rgiInterMatrix, &ctx.interMatrix);
         modes[0].assign(2, EncMbMode{});
         modes[1].assign(2, EncMbMode{});
         stores[0].assign(12, EncPredStore{});
@@ -58,10 +60,10 @@ class MacroblockFixture : public ::testing::Test {
     void setFlatReference(uint8_t level) {
         std::fill(y.begin(), y.end(), level);
         zoom.assign(4 * y.size(), 0);
-        enc_g_kernels.buildZoom(y.data(), 64, 64, zoom.data(), 0);
+        ctx.kernels->mc.buildZoom(y.data(), 64, 64, zoom.data(), 0);
         ctx.zoom = zoom.data();
         ctx.zoomStride = 128;
-        ctx.searchOrder = encSpiralOrder(8);
+        ctx.searchOrder = dsp::spiralOrder(8);
     }
 
     ModeRecords records{32, 32};
@@ -73,64 +75,10 @@ class MacroblockFixture : public ::testing::Test {
     EncPlanes recon;
 };
 
-TEST(QuantiserTest, DcScalerRule) {
-    const int qp[] = {1, 4, 5, 8, 9, 24, 25, 31};
-    const int luma[] = {8, 8, 10, 16, 17, 32, 34, 46};
-    const int chroma[] = {8, 8, 9, 10, 11, 18, 19, 25};
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(encDcScaler(qp[i], true), luma[i]) << qp[i];
-        EXPECT_EQ(encDcScaler(qp[i], false), chroma[i]) << qp[i];
-    }
-}
-
-TEST(QuantiserTest, ReciprocalsAreRounded) {
-    EXPECT_EQ(enc_g_rgiReciprocal[0], 0);
-    EXPECT_EQ(enc_g_rgiReciprocal[1], 65536);
-    EXPECT_EQ(enc_g_rgiReciprocal[3], 21845);
-    EXPECT_EQ(enc_g_rgiReciprocal[46], 1425);
-}
-
-TEST(QuantiserTest, MpegMethodExamples) {
-    EncKernels k;
-    encInitKernels(&k, 0, 1);
-    EncQuantMatrix inter;
-    int flat[64];
-    for (int& w : flat) w = 16;
-    encBuildQuantMatrix(flat, &inter);
-    // Inter dequantisation of a single level 1 at QP 2, weight 16: 6, an even sum, so the
-    // last coefficient becomes 1.
-    int16_t level[64] = {}, coef[64];
-    level[0] = 1;
-    k.dequantInter(level, coef, 2, &inter);
-    EXPECT_EQ(coef[0], 6);
-    EXPECT_EQ(coef[63], 1);
-    // A block without levels stays all zero.
-    std::memset(level, 0, sizeof level);
-    k.dequantInter(level, coef, 2, &inter);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(coef[i], 0);
-    // Levels are limited to 2047 and coefficients to -2048..2047.
-    int16_t big[64] = {};
-    big[5] = -32000;
-    EXPECT_TRUE(k.quantInter(big, level, 1, &inter));
-    EXPECT_EQ(level[5], -2047);
-    k.dequantInter(level, coef, 31, &inter);
-    EXPECT_EQ(coef[5], -2048);
-    // H.263 method: QP 4, level 1 -> 11; QP 5, level -2 -> -25.
-    EncKernels h;
-    encInitKernels(&h, 0, 0);
-    std::memset(level, 0, sizeof level);
-    level[1] = 1;
-    level[2] = -2;
-    h.dequantInter(level, coef, 4, &inter);
-    EXPECT_EQ(coef[1], 11);
-    h.dequantInter(level, coef, 5, &inter);
-    EXPECT_EQ(coef[2], -25);
-}
-
 TEST_F(MacroblockFixture, FlatIntraBlockWithoutNeighboursCodesDcDifferenceZero) {
     setFlatSource(128);
     EncMbMode& mode = ctx.modeCurr[0];
-    mode.dctMd = INTRA;
+    mode.dctMd = venc::INTRA;
     mode.iQP = 3;
     encCodeIntraMB(&ctx, recon, 0, 0, &mode);
     for (int b = 0; b < 6; ++b) {
@@ -189,7 +137,7 @@ TEST_F(MacroblockFixture, StaticInterMacroblockIsSkippedAsOneBit) {
     for (auto& block : ctx.work.block) std::memset(block, 0, sizeof block);
     EncMotionVector mvs[5] = {};
     EncMbMode& mode = ctx.modeCurr[1];
-    mode.dctMd = INTER;
+    mode.dctMd = venc::INTER;
     mode.iQP = 4;
     encCodeInterMB(&ctx, recon, 1, 1, &mode, mvs);
     EXPECT_EQ(mode.bSkip, 1);
@@ -211,9 +159,9 @@ TEST_F(MacroblockFixture, FlatMacroblockIsIntraWhenInterCostsMoreThan512) {
         int complexity;  // what the decision adds to the complexity sum
     };
     const Case cases[] = {
-        {100, INTER, 0},              // SAD 0 with the zero-vector bias: cost -129, counted as 0
-        {102, INTER, 512 - 129 + 0},  // cost 512 - 129 = 383: not above 512
-        {103, INTRA, 0},              // cost 768 - 129 = 639 > 0 + 512: intra, activity 0
+        {100, venc::INTER, 0},  // SAD 0 with the zero-vector bias: cost -129, counted as 0
+        {102, venc::INTER, 512 - 129 + 0},  // cost 512 - 129 = 383: not above 512
+        {103, venc::INTRA, 0},              // cost 768 - 129 = 639 > 0 + 512: intra, activity 0
     };
     for (const Case& c : cases) {
         setFlatSource(100);
@@ -225,7 +173,7 @@ TEST_F(MacroblockFixture, FlatMacroblockIsIntraWhenInterCostsMoreThan512) {
         EXPECT_EQ(mode.dctMd, c.dctMd) << int(c.reference);
         EXPECT_EQ(mvs[0].iMVX, 0);
         EXPECT_EQ(mvs[0].iMVY, 0);
-        EXPECT_EQ(ctx.complexitySum, c.dctMd == INTER ? std::max(c.complexity, 0) : 0)
+        EXPECT_EQ(ctx.complexitySum, c.dctMd == venc::INTER ? std::max(c.complexity, 0) : 0)
             << int(c.reference);
     }
 }
@@ -238,7 +186,7 @@ TEST_F(MacroblockFixture, ComplexitySumWrapsAtThirtyTwoBits) {
     EncMbMode mode{};
     EncMotionVector mvs[5];
     encEstimate(&ctx, &mode, mvs, recon.y, 0, 0);
-    ASSERT_EQ(mode.dctMd, INTER);
+    ASSERT_EQ(mode.dctMd, venc::INTER);
     EXPECT_EQ(ctx.complexitySum, INT32_MIN + 282);
 }
 

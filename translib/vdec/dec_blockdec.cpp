@@ -1,26 +1,19 @@
 #include "vdec/dec_blockdec.h"
 
-#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "core/context.h"
+#include "dsp/dsp.h"
 #include "tables/std_tables.h"
-#include "vdec/dec_kernels.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_vlc.h"
 
 namespace {
 
-// Range of quantised and dequantised coefficients (12-bit two's complement).
-constexpr int32_t kCoefMin = -2048;
-constexpr int32_t kCoefMax = 2047;
 // DC value of a neighbour that cannot serve for prediction: 2^(bits + 2).
 constexpr int32_t kMissingDc = 1024;
-
-inline int32_t saturate(int32_t v) {
-    return std::clamp(v, kCoefMin, kCoefMax);
-}
 
 // Reads a table code: fills last, run and |level|; returns the entry kind.
 inline uint8_t readTableCode(const vlc::TcoefEntry* table, CoefficientEvent* ev) {
@@ -100,10 +93,6 @@ int readBlockEvents(bool intraTable, int position, const uint8_t* scan, Store st
     return stored;
 }
 
-inline int dcScalerIndexOk(int qp) {
-    return std::clamp(qp, 1, 31);
-}
-
 // The prediction stores of a neighbour macroblock's block, or none.
 inline const PredictionStore* blockOf(const PredictionStore* six, int b) {
     return six ? six + b : nullptr;
@@ -144,43 +133,6 @@ int readDcDifferential(bool luma) {
     int differential = (value >> (size - 1)) ? value : value - ((1 << size) - 1);
     if (size > 8) g_bits.flushBits(1);  // marker
     return differential;
-}
-
-int lumaDcScaler(int qp) {
-    qp = dcScalerIndexOk(qp);
-    if (qp <= 4) return 8;
-    if (qp <= 8) return 2 * qp;
-    if (qp <= 24) return qp + 8;
-    return 2 * qp - 16;
-}
-
-int chromaDcScaler(int qp) {
-    qp = dcScalerIndexOk(qp);
-    if (qp <= 4) return 8;
-    if (qp <= 24) return (qp + 13) / 2;
-    return qp - 6;
-}
-
-int32_t dequantH263(int32_t level, int qp) {
-    if (level == 0) return 0;
-    int32_t magnitude = qp * (2 * std::abs(level) + 1) - ((qp & 1) ? 0 : 1);
-    return saturate(level < 0 ? -magnitude : magnitude);
-}
-
-int32_t dequantMpegIntra(int32_t level, int qp, int weight) {
-    return saturate(level * weight * qp / 8);
-}
-
-int32_t dequantMpegInter(int32_t level, int qp, int weight) {
-    if (level == 0) return 0;
-    int32_t magnitude = ((2 * std::abs(level) + 1) * qp * weight) >> 4;
-    return saturate(level < 0 ? -magnitude : magnitude);
-}
-
-void mismatchControl(int32_t* coef) {
-    int32_t sum = 0;
-    for (int i = 0; i < 64; ++i) sum += coef[i];
-    if ((sum & 1) == 0) coef[63] ^= 1;
 }
 
 void choosePredictionDirection(MacroblockMode* mb, int col, int b) {
@@ -240,7 +192,7 @@ void reconstructIntraCoefficients(MacroblockMode* mb, PredictionStore* store, in
 
     // DC prediction.
     int32_t predictorDc = pred ? pred->v[0] : kMissingDc;
-    levels[0] = saturate(levels[0] + roundedDivide(predictorDc, dcScaler));
+    levels[0] = dsp::saturateCoef(levels[0] + roundedDivide(predictorDc, dcScaler));
 
     // AC prediction: the first column from the left, the first row from above.
     if (mb->bACPred && pred) {
@@ -249,7 +201,7 @@ void reconstructIntraCoefficients(MacroblockMode* mb, PredictionStore* store, in
             int raster = mb->iPredDir == 1 ? 8 * i : i;
             int32_t v = pred->v[mb->iPredDir == 1 ? 7 + i : i];
             if (scale) v = roundedDivide(v * mb->iPredQP, qp);
-            levels[raster] = saturate(levels[raster] + v);
+            levels[raster] = dsp::saturateCoef(levels[raster] + v);
         }
     }
 
@@ -257,14 +209,14 @@ void reconstructIntraCoefficients(MacroblockMode* mb, PredictionStore* store, in
     coef[0] = levels[0] * dcScaler;
     const VolMode* vol = g_volmd;
     if (vol->iQuantType == 0) {
-        for (int i = 1; i < 64; ++i) coef[i] = dequantH263(levels[i], qp);
+        for (int i = 1; i < 64; ++i) coef[i] = dsp::dequantH263(levels[i], qp);
     } else {
         bool any = coef[0] != 0;
         for (int i = 1; i < 64; ++i) {
-            coef[i] = dequantMpegIntra(levels[i], qp, vol->rgbIntraMatrix[i]);
+            coef[i] = dsp::dequantMpegIntra(levels[i], qp, vol->rgbIntraMatrix[i]);
             any |= coef[i] != 0;
         }
-        if (any) mismatchControl(coef);
+        if (any) dsp::mismatchControl(coef);
     }
 
     store->v[0] = coef[0];
@@ -295,9 +247,9 @@ void decodeIntraBlock(MacroblockMode* mb, PredictionStore* store, int dcScaler, 
                         [&](int raster, int32_t level) { levels[raster] = level; });
     }
     reconstructIntraCoefficients(mb, store, dcScaler, levels, coef);
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
-    k.idct(coef);
-    k.putBlock(coef, dst, stride);
+    const dsp::TransformKernels& tx = dsp::kernels().tx;
+    tx.idctRows16(coef);
+    tx.putBlock(coef, dst, stride);
 }
 
 void decodeShortHeaderIntraBlock(const MacroblockMode* mb, uint8_t* dst, int stride, int b) {
@@ -312,12 +264,13 @@ void decodeShortHeaderIntraBlock(const MacroblockMode* mb, uint8_t* dst, int str
     coef[0] = dc * 8;
     if (mb->iCBP & (1 << (5 - b))) {
         const int qp = mb->iQP;
-        readBlockEvents(false, 1, tables::kScanZigzag,
-                        [&](int raster, int32_t level) { coef[raster] = dequantH263(level, qp); });
+        readBlockEvents(false, 1, tables::kScanZigzag, [&](int raster, int32_t level) {
+            coef[raster] = dsp::dequantH263(level, qp);
+        });
     }
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
-    k.idct(coef);
-    k.putBlock(coef, dst, stride);
+    const dsp::TransformKernels& tx = dsp::kernels().tx;
+    tx.idctRows16(coef);
+    tx.putBlock(coef, dst, stride);
 }
 
 void decodeInterBlock(int32_t* residual, int qp) {
@@ -326,9 +279,9 @@ void decodeInterBlock(int32_t* residual, int qp) {
     const bool mpeg = vol->iQuantType == 1;
     const int coded =
         readBlockEvents(false, 0, tables::kScanZigzag, [&](int raster, int32_t level) {
-            residual[raster] = mpeg ? dequantMpegInter(level, qp, vol->rgbInterMatrix[raster])
-                                    : dequantH263(level, qp);
+            residual[raster] = mpeg ? dsp::dequantMpegInter(level, qp, vol->rgbInterMatrix[raster])
+                                    : dsp::dequantH263(level, qp);
         });
-    if (mpeg && coded > 0) mismatchControl(residual);
-    vdec::decoderKernels().idct(residual);
+    if (mpeg && coded > 0) dsp::mismatchControl(residual);
+    dsp::kernels().tx.idctRows16(residual);
 }

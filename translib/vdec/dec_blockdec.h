@@ -1,6 +1,7 @@
 #pragma once
 // Block decoding: the intra DC coefficient, the coefficient events with their escape
-// codes, intra AC/DC prediction, both inverse quantisations and the inverse DCT.
+// codes, intra AC/DC prediction, the inverse quantisation of a block (with the shared
+// per-coefficient rules of dsp/quant.h) and the inverse DCT.
 
 #include <cstdint>
 
@@ -20,22 +21,10 @@ CoefficientEvent readCoefficientEvent(bool intraTable);
 // Reads a DC differential of an MPEG-4 intra block (luma for blocks 0..3).
 int readDcDifferential(bool luma);
 
-// DC scalers of a quantiser (1..31).
-int lumaDcScaler(int qp);
-int chromaDcScaler(int qp);
-
 // Rounded division with halves away from zero (d > 0).
 inline int32_t roundedDivide(int32_t a, int32_t d) {
     return (a >= 0 ? a + d / 2 : a - d / 2) / d;
 }
-
-// Inverse quantisation of one AC coefficient.
-int32_t dequantH263(int32_t level, int qp);
-int32_t dequantMpegIntra(int32_t level, int qp, int weight);
-int32_t dequantMpegInter(int32_t level, int qp, int weight);
-
-// MPEG mismatch control on a block of 64 dequantised coefficients.
-void mismatchControl(int32_t* coef);
 
 // Chooses the AC/DC prediction direction of block b (0..5) of the intra macroblock in
 // column `col`; sets mb->iPredDir, pPredBlock, iPredQP.

@@ -5,12 +5,19 @@
 #include <cstring>
 #include <utility>
 
+#include "dsp/dsp.h"
 #include "vdec/dec_blockdec.h"
 #include "vdec/dec_decheader.h"
-#include "vdec/dec_kernels.h"
 #include "vdec/dec_motion.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_vlc.h"
+
+using vdec::INTER;
+using vdec::INTER4V;
+using vdec::INTERQ;
+using vdec::INTRA;
+using vdec::INTRAQ;
+using vdec::STUFFING;
 
 namespace {
 
@@ -89,8 +96,8 @@ void readInterMacroblockHeader(MacroblockMode* mb, int mbNumber) {
 
 void decodeIntraMacroblock(MacroblockMode* mb, int col, int row) {
     const int qp = mb->iQP;
-    const int lumaScaler = lumaDcScaler(qp);
-    const int chromaScaler = chromaDcScaler(qp);
+    const int lumaScaler = dsp::lumaDcScaler(qp);
+    const int chromaScaler = dsp::chromaDcScaler(qp);
     const int thr = g_vopmd->iIntraDcThr;
     mb->bIntraDcAsAc = thr == 7 || (thr >= 1 && thr <= 6 && qp >= 2 * thr + 11);
 
@@ -138,12 +145,12 @@ void decodeInterMacroblock(const MacroblockMode* mb, int col, int row) {
                        y + 8 * ls + 8,
                        cur.u + 8 * row * cs + 8 * col,
                        cur.v + 8 * row * cs + 8 * col};
-    const vdec::DecoderKernels& k = vdec::decoderKernels();
+    const dsp::TransformKernels& tx = dsp::kernels().tx;
     alignas(16) int32_t residual[64];
     for (int b = 0; b < 6; ++b) {
         if (!(mb->iCBP & (1 << (5 - b)))) continue;
         decodeInterBlock(residual, mb->iQP);
-        k.addBlock(residual, dst[b], b < 4 ? ls : cs);
+        tx.addBlock(residual, dst[b], b < 4 ? ls : cs);
     }
 }
 

@@ -5,14 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "vdec/dec_kernels.h"
+#include "dsp/dsp.h"
+#include "dsp/motion_vector.h"
 #include "vdec/dec_vlc.h"
 
 namespace {
-
-// Chroma rounding of one vector (|v| mod 4) and of four summed vectors (|s| mod 16).
-constexpr int32_t kChromaRound4[4] = {0, 1, 1, 1};
-constexpr int32_t kChromaRound16[16] = {0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2};
 
 // Decodes one component; false (and nothing written) when a vector error stops decoding.
 bool decodeComponent(int32_t predictor, int fcode, int32_t* out) {
@@ -37,29 +34,12 @@ bool decodeVector(const MotionVector* candidates[3], const bool usable[3], Motio
     return decodeComponent(p.y, fcode, &v->y);
 }
 
-void fillPlaneBorder(uint8_t* origin, int stride, int width, int height, int border) {
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = origin + y * stride;
-        std::memset(row - border, row[0], border);
-        std::memset(row + width, row[width - 1], border);
-    }
-    const uint8_t* first = origin - border;
-    const uint8_t* last = origin + (height - 1) * stride - border;
-    for (int i = 1; i <= border; ++i) {
-        std::memcpy(origin - i * stride - border, first, stride);
-        std::memcpy(origin + (height - 1 + i) * stride - border, last, stride);
-    }
-}
-
 // Predicts an s x s block at half-sample position (hx, hy) relative to the plane origin.
 void predictBlock(uint8_t* dst, int dstStride, const uint8_t* refOrigin, int refStride, int hx,
-                  int hy, int minPos, int maxX, int maxY, vdec::BlockSize size) {
-    hx = std::clamp(hx, minPos, maxX);
-    hy = std::clamp(hy, minPos, maxY);
-    const uint8_t* src = refOrigin + (hy >> 1) * refStride + (hx >> 1);
-    int mode = (hx & 1) | ((hy & 1) << 1);
-    vdec::decoderKernels().interpolate[size][mode](dst, dstStride, src, refStride,
-                                                   g_vopmd->iRoundingType);
+                  int hy, int minPos, int maxX, int maxY, dsp::BlockSize size) {
+    dsp::predictHalfSample(dsp::kernels().mc, size, dst, dstStride, refOrigin, refStride,
+                           std::clamp(hx, minPos, maxX), std::clamp(hy, minPos, maxY),
+                           g_vopmd->iRoundingType);
 }
 
 }  // namespace
@@ -72,7 +52,7 @@ MotionVector predictVector(const MotionVector* candidates[3], const bool usable[
     }
     MotionVector c[3];
     for (int i = 0; i < 3; ++i) c[i] = usable[i] ? *candidates[i] : MotionVector{};
-    return MotionVector{medianOf3(c[0].x, c[1].x, c[2].x), medianOf3(c[0].y, c[1].y, c[2].y)};
+    return MotionVector{dsp::median3(c[0].x, c[1].x, c[2].x), dsp::median3(c[0].y, c[1].y, c[2].y)};
 }
 
 int32_t wrapVectorComponent(int32_t predictor, int32_t difference, int fcode) {
@@ -115,7 +95,7 @@ void decodeMotionVectors(const MacroblockMode* mb, int col, int row) {
     const MotionVector* aboveRight = col < g_dec.mbColumns - 1 ? g_mvRow[col + 1] : nullptr;
     auto at = [](const MotionVector* v, int i) { return v ? &v[i] : &kZero; };
 
-    if (mb->dctMd != INTER4V) {
+    if (mb->dctMd != vdec::INTER4V) {
         const MotionVector* c[3] = {at(left, 2), &mv[3], at(aboveRight, 3)};
         const bool u[3] = {leftOk, aboveOk, aboveRightOk};
         decodeVector(c, u, &mv[0]);
@@ -144,23 +124,11 @@ void decodeMotionVectors(const MacroblockMode* mb, int col, int row) {
     }
 }
 
-int32_t chromaFromOneVector(int32_t v) {
-    int32_t a = std::abs(v);
-    int32_t c = kChromaRound4[a % 4] + 2 * (a / 4);
-    return v < 0 ? -c : c;
-}
-
-int32_t chromaFromFourVectors(int32_t sum) {
-    int32_t a = std::abs(sum);
-    int32_t c = kChromaRound16[a % 16] + 2 * (a / 16);
-    return sum < 0 ? -c : c;
-}
-
 void fillReferenceBorder() {
     const FrameStore& ref = g_dec.reference;
-    fillPlaneBorder(ref.y, g_dec.lumaStride, g_dec.codedWidth, g_dec.codedHeight, 16);
-    fillPlaneBorder(ref.u, g_dec.chromaStride, g_dec.codedWidth / 2, g_dec.codedHeight / 2, 8);
-    fillPlaneBorder(ref.v, g_dec.chromaStride, g_dec.codedWidth / 2, g_dec.codedHeight / 2, 8);
+    dsp::fillPlaneBorder(ref.y, g_dec.lumaStride, g_dec.codedWidth, g_dec.codedHeight, 16);
+    dsp::fillPlaneBorder(ref.u, g_dec.chromaStride, g_dec.codedWidth / 2, g_dec.codedHeight / 2, 8);
+    dsp::fillPlaneBorder(ref.v, g_dec.chromaStride, g_dec.codedWidth / 2, g_dec.codedHeight / 2, 8);
 }
 
 void predictInterMacroblock(const MacroblockMode* mb, int col, int row) {
@@ -172,11 +140,11 @@ void predictInterMacroblock(const MacroblockMode* mb, int col, int row) {
     uint8_t* dstY = cur.y + 16 * row * ls + 16 * col;
 
     int32_t cx, cy;
-    if (mb->dctMd != INTER4V) {
+    if (mb->dctMd != vdec::INTER4V) {
         predictBlock(dstY, ls, ref.y, ls, 32 * col + mv[0].x, 32 * row + mv[0].y, -32, 2 * cw,
-                     2 * ch, vdec::kSize16);
-        cx = chromaFromOneVector(mv[0].x);
-        cy = chromaFromOneVector(mv[0].y);
+                     2 * ch, dsp::kSize16);
+        cx = dsp::chromaFromOneVector(mv[0].x);
+        cy = dsp::chromaFromOneVector(mv[0].y);
     } else {
         int32_t sx = 0, sy = 0;
         for (int k = 0; k < 4; ++k) {
@@ -184,18 +152,18 @@ void predictInterMacroblock(const MacroblockMode* mb, int col, int row) {
             uint8_t* dst = dstY + 8 * (k / 2) * ls + 8 * (k % 2);
             predictBlock(dst, ls, ref.y, ls, 32 * col + v.x + 16 * (k % 2),
                          32 * row + v.y + 16 * (k / 2), -32, 2 * (cw + 8), 2 * (ch + 8),
-                         vdec::kSize8);
+                         dsp::kSize8);
             sx += v.x;
             sy += v.y;
         }
-        cx = chromaFromFourVectors(sx);
-        cy = chromaFromFourVectors(sy);
+        cx = dsp::chromaFromFourVectors(sx);
+        cy = dsp::chromaFromFourVectors(sy);
     }
     const int offset = 8 * row * cs + 8 * col;
     predictBlock(cur.u + offset, cs, ref.u, cs, 16 * col + cx, 16 * row + cy, -16, cw, ch,
-                 vdec::kSize8);
+                 dsp::kSize8);
     predictBlock(cur.v + offset, cs, ref.v, cs, 16 * col + cx, 16 * row + cy, -16, cw, ch,
-                 vdec::kSize8);
+                 dsp::kSize8);
 }
 
 void copyReferenceMacroblock(int col, int row) {

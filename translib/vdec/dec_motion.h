@@ -8,13 +8,6 @@
 #include "vdec/dec_records.h"
 #include "vdec/dec_session.h"
 
-// Median of three candidates.
-inline int32_t medianOf3(int32_t a, int32_t b, int32_t c) {
-    if (int64_t(a - b) * (a - c) <= 0) return a;
-    if (int64_t(b - c) * (b - a) <= 0) return b;
-    return c;
-}
-
 // Predictor of one vector from three candidates, each usable or not; an unusable one
 // counts as (0, 0). One usable candidate is the predictor; otherwise the median.
 MotionVector predictVector(const MotionVector* candidates[3], const bool usable[3]);
@@ -28,10 +21,6 @@ int readMotionCode();
 
 // Decodes the vectors of the P-macroblock in column `col`, row `row` into g_mvRow[col].
 void decodeMotionVectors(const MacroblockMode* mb, int col, int row);
-
-// Chroma vector component of one luma vector, and of the sum of four block vectors.
-int32_t chromaFromOneVector(int32_t v);
-int32_t chromaFromFourVectors(int32_t sum);
 
 // Fills the 16 (luma) and 8 (chroma) sample border of the reference frame from the edge
 // samples of its coded area.

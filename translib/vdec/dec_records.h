@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+namespace vdec {
+
 // Macroblock coding modes (dctMd). The first four are shared with the encoder.
-enum : int32_t {
+enum MacroblockType : int32_t {
     INTRA = 0,
     INTRAQ = 1,
     INTER = 2,
@@ -14,6 +16,8 @@ enum : int32_t {
     INTER4V = 4,
     STUFFING = 7,  // only while a macroblock header meets a stuffing code
 };
+
+}  // namespace vdec
 
 // video_object_layer_shape values.
 enum : int32_t {
@@ -74,7 +78,7 @@ struct PredictionStore {
 
 struct MacroblockMode {
     int32_t bNotCoded = 0;
-    int32_t dctMd = INTRA;
+    int32_t dctMd = vdec::INTRA;
     int32_t iQP = 1;
     int32_t iPredDir = 1;  // 1 from the left, 2 from above
     int32_t bACPred = 0;
@@ -89,5 +93,5 @@ struct MacroblockMode {
 };
 
 inline bool isIntraMode(int32_t dctMd) {
-    return dctMd == INTRA || dctMd == INTRAQ;
+    return dctMd == vdec::INTRA || dctMd == vdec::INTRAQ;
 }

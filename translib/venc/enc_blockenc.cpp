@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "dsp/quant.h"
 #include "tables/std_tables.h"
 #include "venc/enc_vlc.h"
 
@@ -69,7 +70,7 @@ int dcOf(const EncPredStore* s) {
 // with the sign of P x qp.
 int scaledPrediction(int level, int predQP, int qp) {
     const int p = level * predQP;
-    const int magnitude = (std::abs(p) * enc_g_rgiReciprocal[qp] + 32768) >> 16;
+    const int magnitude = (std::abs(p) * dsp::kReciprocal[qp] + 32768) >> 16;
     return p < 0 ? -magnitude : magnitude;
 }
 
@@ -83,18 +84,6 @@ int storeIndex(int direction, int k) {
 }
 
 }  // namespace
-
-int encDcScaler(int qp, bool luma) {
-    if (luma) {
-        if (qp <= 4) return 8;
-        if (qp <= 8) return 2 * qp;
-        if (qp <= 24) return qp + 8;
-        return 2 * qp - 16;
-    }
-    if (qp <= 4) return 8;
-    if (qp <= 24) return (qp + 13) / 2;
-    return qp - 6;
-}
 
 int encChoosePrediction(EncMbMode* mode, const EncIntraNeighbours& nb, int b,
                         const int16_t* level) {
@@ -125,7 +114,7 @@ int encChoosePrediction(EncMbMode* mode, const EncIntraNeighbours& nb, int b,
 
 void encApplyPrediction(const EncMbMode* mode, int b, int16_t* level, int dcScaler) {
     const EncPredStore* pred = mode->rgpPredBlock[b];
-    const int rdc = enc_g_rgiReciprocal[dcScaler];
+    const int rdc = dsp::kReciprocal[dcScaler];
     if (!pred) {
         level[0] = static_cast<int16_t>(level[0] - ((rdc * enc_DEFAULT_DC + 32768) >> 16));
         return;

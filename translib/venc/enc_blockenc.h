@@ -1,14 +1,11 @@
 #pragma once
-// Block-level texture coding: dc_scaler, intra DC/AC prediction (direction, AC gain,
+// Block-level texture coding: intra DC/AC prediction (direction, AC gain,
 // applying the prediction) and the run-level coding of a block's levels.
 
 #include <cstdint>
 
 #include "venc/enc_bitstrm.h"
 #include "venc/enc_global.h"
-
-// dc_scaler of a quantiser for luminance or chrominance blocks.
-int encDcScaler(int qp, bool luma);
 
 // The neighbourhood of an intra macroblock for DC/AC prediction: the prediction stores of
 // its left, above and above-left macroblocks (null when unavailable) with their

@@ -15,26 +15,6 @@ EncStats enc_g_statsMB;
 int enc_g_nBitsModuloBase = 20;
 int enc_g_iVPMBnum = 0;
 uint32_t enc_g_uiSourceFrame = 0;
-EncKernels enc_g_kernels;
-
-namespace {
-
-constexpr int32_t reciprocal(int q) {
-    return q == 0 ? 0 : (2 * 65536 + q) / (2 * q);
-}
-
-}  // namespace
-
-const int32_t enc_g_rgiReciprocal[enc_RECIPROCAL_COUNT] = {
-    reciprocal(0),  reciprocal(1),  reciprocal(2),  reciprocal(3),  reciprocal(4),  reciprocal(5),
-    reciprocal(6),  reciprocal(7),  reciprocal(8),  reciprocal(9),  reciprocal(10), reciprocal(11),
-    reciprocal(12), reciprocal(13), reciprocal(14), reciprocal(15), reciprocal(16), reciprocal(17),
-    reciprocal(18), reciprocal(19), reciprocal(20), reciprocal(21), reciprocal(22), reciprocal(23),
-    reciprocal(24), reciprocal(25), reciprocal(26), reciprocal(27), reciprocal(28), reciprocal(29),
-    reciprocal(30), reciprocal(31), reciprocal(32), reciprocal(33), reciprocal(34), reciprocal(35),
-    reciprocal(36), reciprocal(37), reciprocal(38), reciprocal(39), reciprocal(40), reciprocal(41),
-    reciprocal(42), reciprocal(43), reciprocal(44), reciprocal(45), reciprocal(46),
-};
 
 void encStatsClear(EncStats* s) {
     std::memset(s, 0, sizeof *s);

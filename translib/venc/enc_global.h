@@ -1,15 +1,18 @@
 #pragma once
 // Records shared by the encoder's modules: the statistics records, the macroblock mode
-// record, motion vectors, prediction stores, the reciprocal table and the way a run is
-// abandoned. The process-wide records are defined in enc_global.cpp.
+// record, motion vectors, prediction stores and the way a run is abandoned. The process-wide
+// records are defined in enc_global.cpp.
 
 #include <cstdint>
 
-#include "venc/enc_kernels.h"
 #include "venc/venc.h"
 
+namespace venc {
+
 // Macroblock coding modes (field dctMd); the decoder codes them the same way.
-enum EncMbType : int32_t { INTRA = 0, INTRAQ = 1, INTER = 2, INTERQ = 3, INTER4V = 4 };
+enum MacroblockType : int32_t { INTRA = 0, INTRAQ = 1, INTER = 2, INTERQ = 3, INTER4V = 4 };
+
+}  // namespace venc
 
 constexpr int enc_MB_SIZE = 16;
 constexpr int enc_BLOCK_SIZE = 8;
@@ -55,9 +58,6 @@ extern int enc_g_iVPMBnum;
 // stage resets it before every job.
 extern uint32_t enc_g_uiSourceFrame;
 
-// The kernel table of the current run.
-extern EncKernels enc_g_kernels;
-
 // One motion vector in half-pel units with its whole and half parts.
 struct EncMotionVector {
     int32_t iMVX, iMVY;
@@ -92,20 +92,10 @@ struct EncMbMode {
     int32_t iGOBNumber;
 };
 
-// Reciprocals R[q] = 65536 / q rounded to nearest, q = 1..46 (R[0] = 0): every division
-// by a quantiser, matrix weight or dc_scaler is a multiplication by one of them.
-constexpr int enc_RECIPROCAL_COUNT = 47;
-extern const int32_t enc_g_rgiReciprocal[enc_RECIPROCAL_COUNT];
-
 // The encoder's counters are 32-bit: a result beyond the int32 range wraps around (two's
 // complement) instead of overflowing.
 inline int32_t encWrap32(int64_t v) {
     return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(v)));
-}
-
-// Clips a sample value to 0..255.
-inline uint8_t encClip(int v) {
-    return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
 // Thrown after the failure message of a run has been printed; the run's entry point

@@ -3,11 +3,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dsp/dsp.h"
 #include "tables/std_tables.h"
 #include "venc/enc_blockenc.h"
 #include "venc/enc_vlc.h"
 
 namespace {
+
+using venc::INTER;
+using venc::INTER4V;
+using venc::INTERQ;
+using venc::INTRA;
+using venc::INTRAQ;
 
 bool isIntra(int dctMd) {
     return dctMd == INTRA || dctMd == INTRAQ;
@@ -108,13 +115,14 @@ void encCopySourceMB(EncMbContext* ctx, const EncPlanes& source, int column, int
 
 void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row,
                     EncMbMode* mode) {
-    const EncKernels& k = enc_g_kernels;
+    const dsp::TransformKernels& tx = ctx->kernels->tx;
+    const dsp::QuantKernels& quant = *ctx->quant;
     EncMbWork& w = ctx->work;
     const int qp = mode->iQP;
     // intra_dc_vlc_thr is 0: the intra DC is always coded with the DC size codes.
     mode->bIntraDcAsAc = 0;
-    const int dcScalerY = encDcScaler(qp, true);
-    const int dcScalerC = encDcScaler(qp, false);
+    const int dcScalerY = dsp::lumaDcScaler(qp);
+    const int dcScalerC = dsp::chromaDcScaler(qp);
 
     const bool leftOk = column > 0 && isIntra(ctx->modeCurr[column - 1].dctMd);
     const bool aboveOk = row > 0 && isIntra(ctx->modeAbove[column].dctMd);
@@ -146,13 +154,12 @@ void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
         for (int r = 0; r < 8; ++r)
             for (int c = 0; c < 8; ++c) samples[r * 8 + c] = src[r * srcStride + c];
         mode->rgpPredBlock[b] = nullptr;
-        k.fdct(samples, coef);
-        k.quantIntra(coef, w.level[b], qp, dcScaler, &ctx->intraMatrix);
-        k.dequantIntra(w.level[b], coef, qp, dcScaler, &ctx->intraMatrix);
-        k.idct(coef, out);
+        tx.fdct(samples, coef);
+        quant.quantIntra(coef, w.level[b], qp, dcScaler, &ctx->intraMatrix);
+        quant.dequantIntra(w.level[b], coef, qp, dcScaler, &ctx->intraMatrix);
+        tx.idctRows32(coef, out);
         const BlockPlace place = reconPlace(ctx, recon, column, row, b);
-        for (int r = 0; r < 8; ++r)
-            for (int c = 0; c < 8; ++c) place.dst[r * place.stride + c] = encClip(out[r * 8 + c]);
+        tx.putBlock(out, place.dst, place.stride);
         encFillPredStore(own + b, w.level[b], dcScaler);
         gainSum += encChoosePrediction(mode, nb, b, w.level[b]);
     }
@@ -165,7 +172,8 @@ void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
 
 void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row, EncMbMode* mode,
                     const EncMotionVector* mvs) {
-    const EncKernels& k = enc_g_kernels;
+    const dsp::TransformKernels& tx = ctx->kernels->tx;
+    const dsp::QuantKernels& quant = *ctx->quant;
     EncMbWork& w = ctx->work;
     const int qp = mode->iQP;
     alignas(16) int16_t coef[64];
@@ -178,22 +186,18 @@ void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
         bool coded = false;
         // An all-zero residual transforms and quantises to zero levels.
         if (anyNonZero(w.block[b], 0)) {
-            k.fdct(w.block[b], coef);
-            coded = k.quantInter(coef, w.level[b], qp, &ctx->interMatrix);
+            tx.fdct(w.block[b], coef);
+            coded = quant.quantInter(coef, w.level[b], qp, &ctx->interMatrix);
         } else {
             std::memset(w.level[b], 0, sizeof w.level[b]);
         }
         mode->rgbCoded[b] = coded ? 1 : 0;
+        for (int r = 0; r < 8; ++r)
+            std::memcpy(place.dst + r * place.stride, pred + r * predStride, 8);
         if (coded) {
-            k.dequantInter(w.level[b], coef, qp, &ctx->interMatrix);
-            k.idct(coef, out);
-            for (int r = 0; r < 8; ++r)
-                for (int c = 0; c < 8; ++c)
-                    place.dst[r * place.stride + c] =
-                        encClip(pred[r * predStride + c] + out[r * 8 + c]);
-        } else {
-            for (int r = 0; r < 8; ++r)
-                std::memcpy(place.dst + r * place.stride, pred + r * predStride, 8);
+            quant.dequantInter(w.level[b], coef, qp, &ctx->interMatrix);
+            tx.idctRows32(coef, out);
+            tx.addBlock(out, place.dst, place.stride);
         }
         anyCoded = anyCoded || coded;
     }

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "dsp/dsp.h"
 #include "venc/enc_global.h"
-#include "venc/enc_kernels.h"
 
 // Geometry of every frame buffer of a run.
 struct EncGeometry {
@@ -38,17 +38,19 @@ struct EncMbWork {
 
 // Everything macroblock coding reads besides the current macroblock's own records.
 struct EncMbContext {
+    const dsp::Kernels* kernels = nullptr;     // the kernel table of this machine
+    const dsp::QuantKernels* quant = nullptr;  // its quantisers of the run's method
     EncGeometry geo;
     EncMbWork work;
-    EncQuantMatrix intraMatrix;
-    EncQuantMatrix interMatrix;
-    EncMbMode* modeCurr = nullptr;           // current macroblock row, one record per column
-    EncMbMode* modeAbove = nullptr;          // the row above
-    EncPredStore* predCurr = nullptr;        // six stores per column, current row
-    EncPredStore* predAbove = nullptr;       // the row above
-    EncMotionVector* mvs = nullptr;          // five vectors per macroblock of the picture
-    std::vector<EncSpiralStep> searchOrder;  // positions of the integer search
-    const uint8_t* zoom = nullptr;           // zoom frame of the reference luma
+    dsp::QuantMatrix intraMatrix;
+    dsp::QuantMatrix interMatrix;
+    EncMbMode* modeCurr = nullptr;             // current macroblock row, one record per column
+    EncMbMode* modeAbove = nullptr;            // the row above
+    EncPredStore* predCurr = nullptr;          // six stores per column, current row
+    EncPredStore* predAbove = nullptr;         // the row above
+    EncMotionVector* mvs = nullptr;            // five vectors per macroblock of the picture
+    std::vector<dsp::SpiralStep> searchOrder;  // positions of the integer search
+    const uint8_t* zoom = nullptr;             // zoom frame of the reference luma
     int zoomStride = 0;
     int complexitySum = 0;  // motion-search complexity of the current P-VOP
 };

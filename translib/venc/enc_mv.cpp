@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
+#include "dsp/dsp.h"
+#include "dsp/motion_vector.h"
 #include "venc/enc_vlc.h"
 
 namespace {
@@ -11,44 +12,6 @@ namespace {
 constexpr int kZeroVectorBias = 129;   // favours the zero vector in both searches
 constexpr int kRefineStart = 1048576;  // initial best cost of the half-pel refinement
 constexpr int kIntraBias = 512;        // inter must beat the intra activity by this much
-
-// Half-pel interpolation of a w x h block at (x2, y2) half-pels from `origin`.
-void interpolate(const uint8_t* origin, int stride, int x2, int y2, int w, int h, int rounding,
-                 uint8_t* out, int outStride) {
-    const uint8_t* p = origin + (y2 >> 1) * stride + (x2 >> 1);
-    const bool hx = x2 & 1, hy = y2 & 1;
-    for (int r = 0; r < h; ++r) {
-        const uint8_t* a = p + r * stride;
-        uint8_t* o = out + r * outStride;
-        if (!hx && !hy) {
-            std::memcpy(o, a, static_cast<size_t>(w));
-        } else if (hx && !hy) {
-            for (int c = 0; c < w; ++c)
-                o[c] = static_cast<uint8_t>((a[c] + a[c + 1] + 1 - rounding) >> 1);
-        } else if (!hx && hy) {
-            const uint8_t* b = a + stride;
-            for (int c = 0; c < w; ++c)
-                o[c] = static_cast<uint8_t>((a[c] + b[c] + 1 - rounding) >> 1);
-        } else {
-            const uint8_t* b = a + stride;
-            for (int c = 0; c < w; ++c)
-                o[c] =
-                    static_cast<uint8_t>((a[c] + a[c + 1] + b[c] + b[c + 1] + 2 - rounding) >> 2);
-        }
-    }
-}
-
-// Chroma vector component of a luma component (ISO/IEC 14496-2 rounding for one vector).
-int chromaComponent(int v) {
-    static const int kRound[4] = {0, 1, 1, 1};
-    const int a = std::abs(v);
-    const int c = (a / 4) * 2 + kRound[a % 4];
-    return v < 0 ? -c : c;
-}
-
-int median3(int a, int b, int c) {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
-}
 
 // Writes one vector difference component; returns its bits.
 int putComponent(COutBitStream* bs, int d, const EncVopMode* vop) {
@@ -97,34 +60,15 @@ void encSetVector(EncMotionVector* mv, int x, int y) {
 }
 
 void encFillBorder(const EncPlanes& frame, const EncGeometry& geo) {
-    struct Plane {
-        uint8_t* origin;
-        int width, height, stride, border;
-    };
-    const Plane planes[3] = {
-        {frame.y, geo.alignedWidth, geo.alignedHeight, geo.strideY, enc_LUMA_BORDER},
-        {frame.u, geo.alignedWidth / 2, geo.alignedHeight / 2, geo.strideC, enc_CHROMA_BORDER},
-        {frame.v, geo.alignedWidth / 2, geo.alignedHeight / 2, geo.strideC, enc_CHROMA_BORDER},
-    };
-    for (const Plane& p : planes) {
-        for (int y = 0; y < p.height; ++y) {
-            uint8_t* row = p.origin + y * p.stride;
-            std::memset(row - p.border, row[0], static_cast<size_t>(p.border));
-            std::memset(row + p.width, row[p.width - 1], static_cast<size_t>(p.border));
-        }
-        const size_t rowBytes = static_cast<size_t>(p.width + 2 * p.border);
-        const uint8_t* first = p.origin - p.border;
-        const uint8_t* last = first + (p.height - 1) * p.stride;
-        for (int i = 1; i <= p.border; ++i) {
-            std::memcpy(p.origin - p.border - i * p.stride, first, rowBytes);
-            std::memcpy(p.origin - p.border + (p.height - 1 + i) * p.stride, last, rowBytes);
-        }
-    }
+    const int w = geo.alignedWidth, h = geo.alignedHeight;
+    dsp::fillPlaneBorder(frame.y, geo.strideY, w, h, enc_LUMA_BORDER);
+    dsp::fillPlaneBorder(frame.u, geo.strideC, w / 2, h / 2, enc_CHROMA_BORDER);
+    dsp::fillPlaneBorder(frame.v, geo.strideC, w / 2, h / 2, enc_CHROMA_BORDER);
 }
 
 void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const uint8_t* refY,
                  int column, int row) {
-    const EncKernels& k = enc_g_kernels;
+    const dsp::SadKernels& k = ctx->kernels->sad;
     const EncGeometry& geo = ctx->geo;
     const uint8_t* src = ctx->work.srcY;
     const int stride = geo.strideY;
@@ -133,12 +77,12 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
     // Integer spiral search around the zero vector.
     int best = k.sad16(src, refY + y0 * stride + x0, stride, INT32_MAX) - kZeroVectorBias;
     int bestX = x0, bestY = y0;
-    const EncSearchArea area = {ctx->searchOrder.data(),
-                                static_cast<int>(ctx->searchOrder.size()),
-                                x0,
-                                y0,
-                                geo.alignedWidth,
-                                geo.alignedHeight};
+    const dsp::SearchArea area = {ctx->searchOrder.data(),
+                                  static_cast<int>(ctx->searchOrder.size()),
+                                  x0,
+                                  y0,
+                                  geo.alignedWidth,
+                                  geo.alignedHeight};
     k.spiralSearch(src, refY, stride, area, &best, &bestX, &bestY);
     const int dx = bestX - x0, dy = bestY - y0;
 
@@ -170,13 +114,13 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
 
     mode->bFourMV = 0;
     if (activity < bestCost - kIntraBias) {
-        mode->dctMd = INTRA;
+        mode->dctMd = venc::INTRA;
         mode->bSkip = 0;
         for (int i = 0; i < enc_MVS_PER_MB; ++i) encSetVector(&mvs[i], 0, 0);
         ctx->complexitySum = encWrap32(int64_t{ctx->complexitySum} + std::max(activity, 0));
         return;
     }
-    mode->dctMd = INTER;
+    mode->dctMd = venc::INTER;
     encSetVector(&mvs[0], 2 * dx + bestHx, 2 * dy + bestHy);
     for (int i = 1; i < enc_MVS_PER_MB; ++i) mvs[i] = mvs[0];
     ctx->complexitySum = encWrap32(int64_t{ctx->complexitySum} + std::max(bestCost, 0));
@@ -184,18 +128,21 @@ void encEstimate(EncMbContext* ctx, EncMbMode* mode, EncMotionVector* mvs, const
 
 void encCompensate(EncMbContext* ctx, const EncMotionVector* mvs, const EncPlanes& ref, int column,
                    int row) {
+    const dsp::McKernels& mc = ctx->kernels->mc;
     const EncGeometry& geo = ctx->geo;
     EncMbWork& w = ctx->work;
     const int rounding = enc_g_vopmd->iRoundingType;
 
     const int x = std::clamp(32 * column + mvs[0].iMVX, -32, 2 * geo.alignedWidth);
     const int y = std::clamp(32 * row + mvs[0].iMVY, -32, 2 * geo.alignedHeight);
-    interpolate(ref.y, geo.strideY, x, y, 16, 16, rounding, w.predY, 16);
+    dsp::predictHalfSample(mc, dsp::kSize16, w.predY, 16, ref.y, geo.strideY, x, y, rounding);
 
-    const int cx = std::clamp(16 * column + chromaComponent(mvs[0].iMVX), -16, geo.alignedWidth);
-    const int cy = std::clamp(16 * row + chromaComponent(mvs[0].iMVY), -16, geo.alignedHeight);
-    interpolate(ref.u, geo.strideC, cx, cy, 8, 8, rounding, w.predU, 8);
-    interpolate(ref.v, geo.strideC, cx, cy, 8, 8, rounding, w.predV, 8);
+    const int cx =
+        std::clamp(16 * column + dsp::chromaFromOneVector(mvs[0].iMVX), -16, geo.alignedWidth);
+    const int cy =
+        std::clamp(16 * row + dsp::chromaFromOneVector(mvs[0].iMVY), -16, geo.alignedHeight);
+    dsp::predictHalfSample(mc, dsp::kSize8, w.predU, 8, ref.u, geo.strideC, cx, cy, rounding);
+    dsp::predictHalfSample(mc, dsp::kSize8, w.predV, 8, ref.v, geo.strideC, cx, cy, rounding);
 
     for (int b = 0; b < 4; ++b) {
         const int offset = (b >> 1) * 8 * 16 + (b & 1) * 8;
@@ -230,8 +177,8 @@ int encWriteVector(COutBitStream* bs, const EncMbContext* ctx, int column, int r
         px = only.iMVX;
         py = only.iMVY;
     } else {
-        px = median3(left.iMVX, above.iMVX, aboveRight.iMVX);
-        py = median3(left.iMVY, above.iMVY, aboveRight.iMVY);
+        px = dsp::median3(left.iMVX, above.iMVX, aboveRight.iMVX);
+        py = dsp::median3(left.iMVY, above.iMVY, aboveRight.iMVY);
     }
     const EncMotionVector& mv = mvs[n * enc_MVS_PER_MB];
     const EncVopMode* vop = enc_g_vopmd;

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "core/context.h"
+#include "dsp/dsp.h"
 #include "venc/enc_bitstrm.h"
 #include "venc/enc_codehead.h"
 #include "venc/enc_framerate.h"
 #include "venc/enc_global.h"
-#include "venc/enc_kernels.h"
 #include "venc/enc_mbenc.h"
 #include "venc/enc_mv.h"
 #include "venc/enc_prepare.h"
@@ -160,7 +160,6 @@ bool EncoderSession::setup(const std::string& picturesPath) {
     else
         vol->iClockRate = static_cast<int>(rate * 100);
 
-    encInitKernels(&enc_g_kernels, encCpuFlags(), vol->iQuantType);
     encStatsClear(&enc_g_statsVOL);
     encStatsClear(&enc_g_statsVOP);
     encStatsClear(&enc_g_statsMB);
@@ -256,9 +255,12 @@ void EncoderSession::allocateBuffers() {
     }
 
     EncMbContext& ctx = *m_ctx;
+    ctx.kernels = &dsp::kernels();
+    ctx.quant =
+        &ctx.kernels->quant[enc_g_volmd->iQuantType == 1 ? dsp::kQuantMpeg : dsp::kQuantH263];
     ctx.geo = g;
-    encBuildQuantMatrix(enc_g_volmd->rgiIntraMatrix, &ctx.intraMatrix);
-    encBuildQuantMatrix(enc_g_volmd->rgiInterMatrix, &ctx.interMatrix);
+    dsp::buildQuantMatrix(enc_g_volmd->rgiIntraMatrix, &ctx.intraMatrix);
+    dsp::buildQuantMatrix(enc_g_volmd->rgiInterMatrix, &ctx.interMatrix);
     ctx.modeCurr = m_modeRows[0].data();
     ctx.modeAbove = m_modeRows[1].data();
     ctx.predCurr = m_predRows[0].data();
@@ -267,7 +269,7 @@ void EncoderSession::allocateBuffers() {
     ctx.zoom = m_zoom.data();
     ctx.zoomStride = 2 * g.strideY;
     try {
-        ctx.searchOrder = encSpiralOrder(enc_g_vopmd->iSearchRangeForward);
+        ctx.searchOrder = dsp::spiralOrder(enc_g_vopmd->iSearchRangeForward);
     } catch (const std::bad_alloc&) {
         encFail("motion search malloc failed!\n");
     }
@@ -367,7 +369,7 @@ void EncoderSession::codeIVop(int vopTime) {
     encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
     forEachMacroblock([&](int col, int row, EncMbMode* mode) {
         mode->bSkip = 0;
-        mode->dctMd = INTRA;
+        mode->dctMd = venc::INTRA;
         mode->iQP = qp;
         encCopySourceMB(&ctx, m_src.planes, col, row);
         encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
@@ -382,8 +384,8 @@ void EncoderSession::codePVop(int vopTime) {
     encStatsClear(&enc_g_statsVOP);
     m_bs->reset();
     encFillBorder(m_ref1.planes, m_geo);
-    enc_g_kernels.buildZoom(m_ref1.y.data(), m_geo.strideY, m_geo.paddedHeight, m_zoom.data(),
-                            enc_g_vopmd->iRoundingType);
+    m_ctx->kernels->mc.buildZoom(m_ref1.y.data(), m_geo.strideY, m_geo.paddedHeight, m_zoom.data(),
+                                 enc_g_vopmd->iRoundingType);
     std::swap(m_ref0, m_ref1);
     enc_g_iVPMBnum = 0;
     ctx.complexitySum = 0;
@@ -395,7 +397,7 @@ void EncoderSession::codePVop(int vopTime) {
         encCopySourceMB(&ctx, m_src.planes, col, row);
         EncMotionVector* mvs = &ctx.mvs[(row * m_geo.mbCols + col) * enc_MVS_PER_MB];
         encEstimate(&ctx, mode, mvs, m_ref0.planes.y, col, row);
-        if (mode->dctMd == INTRA) {
+        if (mode->dctMd == venc::INTRA) {
             encCodeIntraMB(&ctx, m_ref1.planes, col, row, mode);
             encWritePVopMBHeader(m_bs.get(), mode);
             encWriteIntraTexture(m_bs.get(), &ctx, mode);

@@ -1,31 +1,35 @@
 // AVX2 variant of the integer search (two rows per SAD instruction); installed only when
 // the CPU reports AVX2. Gives exactly the plain kernel's results.
 
-#include "venc/enc_kernels.h"
+#include "dsp/sad.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
 
-#define ENC_AVX2 __attribute__((target("avx2")))
+#include "dsp/variants.h"
+
+#define DSP_AVX2 __attribute__((target("avx2")))
+
+namespace dsp {
 
 namespace {
 
-ENC_AVX2 inline __m256i loadRowPair(const uint8_t* first, int stride) {
+DSP_AVX2 inline __m256i loadRowPair(const uint8_t* first, int stride) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(first + stride));
     return _mm256_inserti128_si256(_mm256_castsi128_si256(a), b, 1);
 }
 
-ENC_AVX2 inline int horizontalSum(__m256i v) {
+DSP_AVX2 inline int horizontalSum(__m256i v) {
     const __m128i s = _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     return _mm_cvtsi128_si32(s) + _mm_cvtsi128_si32(_mm_srli_si128(s, 8));
 }
 
 }  // namespace
 
-ENC_AVX2 void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
-                                  const EncSearchArea& area, int* bestOut, int* bestX, int* bestY) {
+DSP_AVX2 void spiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
+                                  const SearchArea& area, int* bestOut, int* bestX, int* bestY) {
     __m256i rows[8];
     for (int k = 0; k < 8; ++k) rows[k] = loadRowPair(cur + 32 * k, 16);
     int best = *bestOut;
@@ -62,5 +66,7 @@ ENC_AVX2 void encSpiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, 
     }
     *bestOut = best;
 }
+
+}  // namespace dsp
 
 #endif
