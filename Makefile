@@ -1,7 +1,10 @@
 # Kinolite: set-up, build, test, demo and benchmarks.
 #   make deps              install the Debian packages (idempotent)
 #   make build             configure and build into build/
-#   make test              deps + build + ctest   (SANITIZE=1: ASan/UBSan build in build-asan/)
+#   make test              deps + build + format-check + ctest
+#                          (SANITIZE=1: ASan/UBSan build in build-asan/)
+#   make format            clang-format every source in place
+#   make format-check      fail when a source is not formatted as .clang-format says
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
 #   make screenshots       deps + build, pictures of the desktop program's windows in build/screenshots/
@@ -25,8 +28,12 @@ FUZZ_SECONDS ?= 60
 FUZZ_SMOKE_SECONDS ?= 30
 FUZZ_TARGETS ?=
 
-.PHONY: all deps configure build test demo bench screenshots clean format fuzz-build fuzz \
-        fuzz-smoke
+# The sources clang-format looks after.
+FORMAT_DIRS := $(wildcard translib cli app tests bench)
+FORMAT_FILES = find $(FORMAT_DIRS) \( -name '*.cpp' -o -name '*.h' \) -print0
+
+.PHONY: all deps configure build test demo bench screenshots clean format format-check fuzz-build \
+        fuzz fuzz-smoke
 
 all: build
 
@@ -39,7 +46,7 @@ configure: deps
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+test: build format-check
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 fuzz-build: deps
@@ -63,8 +70,11 @@ bench: build
 screenshots: build
 	$(BUILD_DIR)/tests/app/kinolite-screenshots $(BUILD_DIR)/screenshots
 
-format:
-	find translib cli app tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+format: deps
+	$(FORMAT_FILES) | xargs -0 clang-format -i
+
+format-check: deps
+	$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
 
 clean:
 	rm -rf build build-asan build-fuzz out

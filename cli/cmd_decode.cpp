@@ -2,17 +2,15 @@
 // and writes the decoded pictures (planar YUV 4:2:0, no header) to OUT.yuv.
 
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "commands.h"
-#include "core/context.h"
-#include "core/job_files.h"
-#include "file_util.h"
 #include "platform/platform.h"
 #include "vdec/vdec.h"
 
@@ -29,28 +27,34 @@ void printDecodeHelp(FILE* out) {
 
 namespace {
 
-// The temporaries of a run, removed by the signal handler when the run is interrupted.
-char g_temporaries[2][4096];
+// The temporary pictures file of a run, removed by the signal handler when the run is
+// interrupted.
+char g_temporary[4096];
 
-void removeTemporariesAndDie(int sig) {
-    for (const char* path : g_temporaries)
-        if (path[0]) unlink(path);
+void removeTemporaryAndDie(int sig) {
+    if (g_temporary[0]) unlink(g_temporary);
     signal(sig, SIG_DFL);
     raise(sig);
 }
 
 // Arranges that an interrupted run (or a reader that goes away) leaves no temporary file.
-void guardTemporaries(const std::string& a, const std::string& b) {
-    std::snprintf(g_temporaries[0], sizeof g_temporaries[0], "%s", a.c_str());
-    std::snprintf(g_temporaries[1], sizeof g_temporaries[1], "%s", b.c_str());
+void guardTemporary(const std::string& path) {
+    std::snprintf(g_temporary, sizeof g_temporary, "%s", path.c_str());
     signal(SIGPIPE, SIG_IGN);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, removeTemporariesAndDie);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, removeTemporaryAndDie);
 }
 
-// The file name of a path after its last '/'.
-std::string fileNamePart(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+// Creates a new, empty file for the pictures beside `output`, with the permissions a new
+// file gets; its path, or "" when the directory does not take it.
+std::string createTemporaryBeside(const std::string& output) {
+    std::string path = platform::directoryPart(output) + "kinolite-decode-XXXXXX.yuv";
+    const int fd = mkstemps(&path[0], 4);
+    if (fd < 0) return std::string();
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    close(fd);
+    return path;
 }
 
 }  // namespace
@@ -72,61 +76,27 @@ int runDecode(int argc, char** argv) {
     const std::string& input = args[0];
     const std::string& output = args[1];
 
-    std::vector<uint8_t> stream;
-    if (!readWholeFile(input, &stream)) {
-        std::fprintf(stderr, "kinolite-cli decode: cannot read %s\n", input.c_str());
-        return kExitFailed;
-    }
-
-    // The decoder reads the stream from the program's directory and writes the pictures
-    // into the current directory, both under the job's base name. Work in the output's
-    // directory so that the pictures only need renaming, under a name of this process.
-    const std::string outDir = platform::directoryPart(output);
-    if (!outDir.empty() && chdir(outDir.c_str()) != 0) {
-        std::fprintf(stderr, "kinolite-cli decode: cannot enter %s\n", outDir.c_str());
-        return kExitFailed;
-    }
-    const std::string outName = fileNamePart(output);
-    g_context.moduleDir = platform::programDir();
-    g_context.baseName = "kinolite-decode-" + std::to_string(getpid()) + "-";
-    const std::string esPath = videoEsFilePath();
-    const std::string picturesPath = decodedPicturesPath();
-    guardTemporaries(esPath, picturesPath);
-    if (!writeWholeFile(esPath, stream.data(), stream.size())) {
-        platform::removeFile(esPath);
-        std::fprintf(stderr, "kinolite-cli decode: cannot write %s\n", esPath.c_str());
-        return kExitFailed;
-    }
-    std::vector<uint8_t>().swap(stream);
-
-    g_context.success = 1;
-    g_context.sourceWidth = 0;
-    g_context.sourceHeight = 0;
-    runDecoder();
-    std::fflush(stdout);
-    platform::removeFile(esPath);
-
-    if (!g_context.success) {
-        platform::removeFile(picturesPath);
-        std::fprintf(stderr, "kinolite-cli decode: the decoder refused or failed on %s\n",
-                     input.c_str());
-        return kExitFailed;
-    }
-    if (std::rename(picturesPath.c_str(), outName.c_str()) != 0) {
-        platform::removeFile(picturesPath);
+    // The pictures go to a file of this run beside the output, which takes the output's
+    // name once the stream is decoded: a failed run leaves no output, and an output that
+    // was there before stays as it was.
+    const std::string pictures = createTemporaryBeside(output);
+    if (pictures.empty()) {
         std::fprintf(stderr, "kinolite-cli decode: cannot write %s\n", output.c_str());
         return kExitFailed;
     }
-    const int w = g_context.sourceWidth, h = g_context.sourceHeight;
-    const long long frameBytes = (long long)w * h + 2LL * (w / 2) * (h / 2);
-    FILE* f = std::fopen(outName.c_str(), "rb");
-    long long bytes = 0;
-    if (f) {
-        std::fseek(f, 0, SEEK_END);
-        bytes = std::ftell(f);
-        std::fclose(f);
+    guardTemporary(pictures);
+    const DecoderResult r = runDecoderOnFile(input, pictures);
+    std::fflush(stdout);
+    if (!r.ok) {
+        platform::removeFile(pictures);
+        std::fprintf(stderr, "kinolite-cli decode: %s\n", r.message.c_str());
+        return kExitFailed;
     }
-    std::printf("width: %d\nheight: %d\nframes: %lld\n", w, h,
-                frameBytes > 0 ? bytes / frameBytes : 0);
+    if (std::rename(pictures.c_str(), output.c_str()) != 0) {
+        platform::removeFile(pictures);
+        std::fprintf(stderr, "kinolite-cli decode: cannot write %s\n", output.c_str());
+        return kExitFailed;
+    }
+    std::printf("width: %d\nheight: %d\nframes: %d\n", r.width, r.height, r.frames);
     return kExitOk;
 }

@@ -8,9 +8,7 @@
 #include <string>
 
 #include "commands.h"
-#include "core/context.h"
 #include "core/job_rules.h"
-#include "pipeline/job_driver.h"
 #include "platform/platform.h"
 #include "venc/venc.h"
 
@@ -164,53 +162,46 @@ int runEncode(int argc, char** argv) {
     }
     std::fclose(probe);
 
-    ConversionContext& c = g_context;
-    c.success = 1;
-    c.width = static_cast<uint16_t>(o.width);
-    c.height = static_cast<uint16_t>(o.height);
-    c.bitRate = static_cast<uint32_t>(o.bitRate);
-    c.frameRate = static_cast<uint32_t>(o.fps);
-    c.sourceFrameRate = static_cast<uint32_t>(o.sourceFps);
-    c.sourceWidth = static_cast<int32_t>(o.sourceWidth);
-    c.sourceHeight = static_cast<int32_t>(o.sourceHeight);
-    c.cropEnabled = 1;
-    c.cropLeft = static_cast<uint16_t>(o.crop[0]);
-    c.cropHorizontal = static_cast<uint16_t>(o.crop[0] + o.crop[1]);
-    c.cropTop = static_cast<uint16_t>(o.crop[2]);
-    c.cropVertical = static_cast<uint16_t>(o.crop[2] + o.crop[3]);
-    c.videoBytes = 0;
-    c.videoProgress = 0;
+    EncoderJob job;
+    job.sourceWidth = static_cast<int32_t>(o.sourceWidth);
+    job.sourceHeight = static_cast<int32_t>(o.sourceHeight);
+    job.sourceFrameRate = static_cast<uint32_t>(o.sourceFps);
+    job.width = static_cast<uint16_t>(o.width);
+    job.height = static_cast<uint16_t>(o.height);
+    job.bitRate = static_cast<uint32_t>(o.bitRate);
+    job.frameRate = static_cast<uint32_t>(o.fps);
+    job.cropEnabled = 1;
+    job.cropLeft = static_cast<uint16_t>(o.crop[0]);
+    job.cropHorizontal = static_cast<uint16_t>(o.crop[0] + o.crop[1]);
+    job.cropTop = static_cast<uint16_t>(o.crop[2]);
+    job.cropVertical = static_cast<uint16_t>(o.crop[2] + o.crop[3]);
 
-    c.output = std::fopen(o.output.c_str(), "wb");
-    if (!c.output) {
+    FILE* output = std::fopen(o.output.c_str(), "wb");
+    if (!output) {
         std::fprintf(stderr, "kinolite-cli encode: cannot write %s\n", o.output.c_str());
         return kExitFailed;
     }
-    FILE* recon = nullptr;
     if (!o.recon.empty()) {
-        recon = std::fopen(o.recon.c_str(), "wb");
-        if (!recon) {
-            std::fclose(c.output);
-            c.output = nullptr;
+        job.reconstruction = std::fopen(o.recon.c_str(), "wb");
+        if (!job.reconstruction) {
+            std::fclose(output);
             platform::removeFile(o.output);
             std::fprintf(stderr, "kinolite-cli encode: cannot write %s\n", o.recon.c_str());
             return kExitFailed;
         }
-        encSetReconstructionFile(recon);
     }
 
-    runEncoderOnFile(o.input);
+    const EncoderResult r = runEncoderOnFile(o.input, output, job);
 
-    encSetReconstructionFile(nullptr);
-    if (recon && std::fclose(recon) != 0) c.success = 0;
-    if (std::fclose(c.output) != 0) c.success = 0;
-    c.output = nullptr;
-    if (!c.success) {
+    bool ok = r.ok;
+    if (job.reconstruction && std::fclose(job.reconstruction) != 0) ok = false;
+    if (std::fclose(output) != 0) ok = false;
+    if (!ok) {
         platform::removeFile(o.output);
-        if (recon) platform::removeFile(o.recon);
+        if (job.reconstruction) platform::removeFile(o.recon);
         std::fprintf(stderr, "kinolite-cli encode: encoding %s failed\n", o.input.c_str());
         return kExitFailed;
     }
-    std::printf("vops: %d\nbytes: %d\n", encCodedVopCount(), c.videoBytes);
+    std::printf("vops: %d\nbytes: %d\n", r.vops, r.bytes);
     return kExitOk;
 }

@@ -28,7 +28,8 @@ int runInspect(int argc, char** argv) {
         return kExitFailed;
     }
     HandsetFileReport report = checkHandsetFile(bytes);
-    for (const auto& field : report.fields) std::printf("%s: %s\n", field.first.c_str(), field.second.c_str());
+    for (const auto& field : report.fields)
+        std::printf("%s: %s\n", field.first.c_str(), field.second.c_str());
     if (!report.ok) {
         std::printf("invalid: %s\n", report.problem.c_str());
         return kExitFailed;

@@ -8,7 +8,8 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>* out) {
     out->clear();
     uint8_t buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) out->insert(out->end(), buffer, buffer + n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        out->insert(out->end(), buffer, buffer + n);
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;

@@ -9,7 +9,8 @@ namespace {
 
 const Subcommand kSubcommands[] = {
     {"convert", "convert 3GP/MP4 movies into handset movie files", runConvert, printConvertHelp},
-    {"inspect", "print and check the sections of a handset movie file", runInspect, printInspectHelp},
+    {"inspect", "print and check the sections of a handset movie file", runInspect,
+     printInspectHelp},
     {"extract", "write the video and WAV sections of a handset movie file", runExtract,
      printExtractHelp},
     {"decode", "decode a video elementary stream into raw YUV 4:2:0 pictures", runDecode,

@@ -5,6 +5,7 @@
 #include "core/context.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
+#include "testing/prepared_job.h"
 #include "testing/test_util.h"
 
 namespace {
@@ -18,27 +19,15 @@ using testing_util::TempDir;
 // video section that starts like a real one.
 std::vector<uint8_t> makeHandsetFile(const TempDir& dir) {
     const std::vector<uint8_t> video = {0, 0, 1, 0, 0, 0, 1, 0x20, 0x11, 0x22, 0x33, 0x44};
-    g_context.success = 1;
-    g_context.fileTag = buildFileTag();
-    g_context.headerSize = 24;
-    g_context.wavBytes = 0;
-    g_context.headerFrames = 3;
-    g_context.frameRate = 8;
-    g_context.width = 176;
-    g_context.height = 144;
-    g_context.output = std::fopen(dir.file("made.mp4").c_str(), "wb");
-    writeHandsetHeader();
-    std::fwrite(video.data(), 1, video.size(), g_context.output);
-    g_context.videoBytes = static_cast<int32_t>(video.size());
-    auto amr = testing_util::readFile(testing_util::fixturePath("amr/tone10_122.amr"));
-    g_context.isAac = 0;
-    g_context.amrBuffer.assign(amr.begin() + 6, amr.end());
-    g_context.amrBytes = 320;
-    g_context.amrFrameSize = 32;
+    JobSettings settings;
+    settings.width = 176;
+    settings.height = 144;  // 8 frames per second
+    if (!testing_util::prepareJobContext(dir.path(), "made", settings, 3, video)) return {};
+    testing_util::collectAmrFrames(10);
     ::testing::internal::CaptureStdout();
     runAudioStage(nullptr);
     ::testing::internal::GetCapturedStdout();
-    return testing_util::readFile(dir.file("made.mp4"));
+    return testing_util::readFile(g_context.outputPath);
 }
 
 std::string inspect(const std::string& path, int* exitCode) {
@@ -58,7 +47,7 @@ TEST(InspectTest, AcceptsOurFile) {
     TempDir dir;
     auto file = makeHandsetFile(dir);
     int code = -1;
-    std::string out = inspect(dir.file("made.mp4"), &code);
+    std::string out = inspect(dir.file("made_new.mp4"), &code);
     EXPECT_EQ(code, 0) << out;
     EXPECT_EQ(lastLine(out), "ok");
     for (const char* line : {"tag: KNLT\n", "video_bytes: 12\n", "frames: 3\n", "frame_rate: 8\n",
@@ -110,17 +99,18 @@ TEST(InspectTest, RejectsDamagedCopies) {
 TEST(ExtractTest, WritesBothSectionsThatFfmpegReads) {
     TempDir dir;
     auto file = makeHandsetFile(dir);
-    auto r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made.mp4")) +
+    auto r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made_new.mp4")) +
                         " -o " + shellQuote(dir.file("parts")));
     EXPECT_NE(r.exitCode, 0) << "missing output directory must fail";
-    r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made.mp4")));
+    r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made_new.mp4")));
     ASSERT_EQ(r.exitCode, 0) << r.output;
-    auto video = testing_util::readFile(dir.file("made.m4v"));
-    auto wav = testing_util::readFile(dir.file("made.wav"));
+    auto video = testing_util::readFile(dir.file("made_new.m4v"));
+    auto wav = testing_util::readFile(dir.file("made_new.wav"));
     EXPECT_EQ(video, std::vector<uint8_t>(file.begin() + 24, file.begin() + 36));
     EXPECT_EQ(wav, std::vector<uint8_t>(file.begin() + 36, file.end()));
     EXPECT_EQ(
-        testing_util::ffmpeg("-i " + dir.file("made.wav") + " -f s16le " + dir.file("pcm.raw")), 0);
+        testing_util::ffmpeg("-i " + dir.file("made_new.wav") + " -f s16le " + dir.file("pcm.raw")),
+        0);
     EXPECT_EQ(testing_util::fileSize(dir.file("pcm.raw")), 2 * 505 * 2);
 }
 

@@ -5,6 +5,7 @@
 #include "core/context.h"
 #include "demux/box.h"
 #include "demux/box_records.h"
+#include "demux/demux.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
 
@@ -32,7 +33,7 @@ mp4test::Box mvhdBox() {
 
 class BoxReaderTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_F(BoxReaderTest, TopLevelBoxesBecomeChildrenOfTheRoot) {
@@ -126,15 +127,28 @@ TEST_F(BoxReaderTest, PathsAndCounts) {
     EXPECT_EQ(MP4_CountBoxes(f.root(), "/moov/none"), 0);
 }
 
-TEST_F(BoxReaderTest, LastSampleEntryHeaderDecidesTheAudioKind) {
+// Every audio sample entry header is reported to the owner in the order read, and the
+// last one decides the audio kind. Reading the tree makes no file of its own.
+TEST_F(BoxReaderTest, AudioSampleEntriesAreReportedAndTheLastDecides) {
     testing_util::TempDir dir;
     g_context.pcmPath = dir.file("job.pcm");
-    std::vector<uint8_t> entry28(28, 0);
-    TreeFile f(serialize({box("moov", {}, {box("mp4a", entry28), box("samr", entry28)})}));
+    static std::vector<uint32_t> seen;
+    seen.clear();
+    DemuxHooks hooks;
+    hooks.audioSampleEntry = [](uint32_t type) { seen.push_back(type); };
+    const std::vector<uint8_t> entry28(28, 0);
+    {
+        TreeFile f(
+            serialize({box("moov", {}, {box("mp4a", entry28), box("free"), box("samr", entry28)})}),
+            &hooks);
+    }
+    EXPECT_EQ(seen, (std::vector<uint32_t>{ATOM_mp4a, ATOM_samr}));
     EXPECT_EQ(g_context.isAac, 0);
-    ASSERT_NE(g_context.pcmFile, nullptr);  // created for the mp4a entry, still open
-    EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
-    mp4test::resetContext();
+    { TreeFile f(serialize({box("moov", {}, {box("samr", entry28), box("mp4a", entry28)})})); }
+    EXPECT_EQ(g_context.isAac, 1);
+    EXPECT_EQ(g_context.pcmFile, nullptr);
+    EXPECT_FALSE(testing_util::fileExists(g_context.pcmPath));
+    resetJob();
 }
 
 // Hostile layouts end reading cleanly.
@@ -191,7 +205,7 @@ void PrintTo(const HostileCase& c, std::ostream* os) {
 
 class HostileBoxTest : public ::testing::TestWithParam<HostileCase> {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_P(HostileBoxTest, EndsCleanly) {

@@ -19,7 +19,7 @@ using mp4test::TreeFile;
 // Reads one box at the top level of a file; `out` receives what was printed.
 class BoxReadersTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
     Mp4Box* read(const mp4test::Box& b) { return readBytes(serialize(b)); }
     Mp4Box* readBytes(const std::vector<uint8_t>& bytes) {
         out_ = mp4test::captureStdout([&] { file_.reset(new TreeFile(bytes)); });

@@ -105,14 +105,14 @@ TEST_F(ByteStreamTest, ControlQueries) {
 
 TEST(EsDescriptorTest, CopyOfDescriptorWithoutExtraHasNone) {
     EsDescriptor src;
-    es_descriptor_Init(&src, VIDEO_ES, VLC_FOURCC('m', 'p', '4', 'v'));
+    es_descriptor_Init(&src, VIDEO_ES, fourcc('m', 'p', '4', 'v'));
     uint8_t stray = 7;
     src.extra = &stray;  // set but with size 0
     EsDescriptor dst;
     es_descriptor_Copy(&dst, &src);
     EXPECT_EQ(dst.extra, nullptr);
     EXPECT_EQ(dst.extraSize, 0);
-    EXPECT_EQ(dst.codec, VLC_FOURCC('m', 'p', '4', 'v'));
+    EXPECT_EQ(dst.codec, fourcc('m', 'p', '4', 'v'));
 
     uint8_t bytes[3] = {1, 2, 3};
     src.extra = bytes;

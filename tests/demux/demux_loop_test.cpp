@@ -2,7 +2,6 @@
 
 #include "core/context.h"
 #include "demux/demux.h"
-#include "demux/demux_internal.h"
 #include "demux_test_util.h"
 #include "mp4_builder.h"
 #include "recording_sink.h"
@@ -25,7 +24,7 @@ TrackLayout amr20ms(uint32_t samples) {
 class DemuxLoopTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mp4test::resetContext();
+        resetJob();
         sink_ = mp4test::newRecordingSink();
     }
     void TearDown() override {
@@ -36,8 +35,7 @@ class DemuxLoopTest : public ::testing::Test {
         path_ = dir_.file("movie.3gp");
         testing_util::writeFile(path_, bytes);
         int r = 0;
-        out_ = mp4test::captureStdout(
-            [&] { r = DEMUX_OpenWithSink(path_.c_str(), sink_, mp4test::keepRecordingSink); });
+        out_ = mp4test::captureStdout([&] { r = mp4test::openOnSink(path_, sink_); });
         open_ = r == 0;
         return r;
     }

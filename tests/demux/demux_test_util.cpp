@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "core/context.h"
 #include "demux/byte_stream.h"
 
 namespace mp4test {
@@ -42,39 +41,16 @@ QuietStdout::~QuietStdout() {
     close(saved_);
 }
 
-TreeFile::TreeFile(const std::vector<uint8_t>& bytes) {
+TreeFile::TreeFile(const std::vector<uint8_t>& bytes, const DemuxHooks* hooks) {
     path_ = dir_.file("movie.mp4");
     testing_util::writeFile(path_, bytes);
     if (fs_Open(path_.c_str(), &stream_) != 0) throw std::runtime_error("fs_Open failed");
-    root_ = MP4_ReadRoot(stream_);
+    root_ = MP4_ReadRoot(stream_, hooks);
 }
 
 TreeFile::~TreeFile() {
     MP4_FreeBox(root_);
     if (stream_) fs_Close(stream_);
-}
-
-void resetContext() {
-    ConversionContext& c = g_context;
-    if (c.output) std::fclose(c.output);
-    if (c.pcmFile) std::fclose(c.pcmFile);
-    c.output = nullptr;
-    c.pcmFile = nullptr;
-    c.success = 1;
-    c.isAac = 0;
-    c.amrBuffer.clear();
-    c.amrBytes = 0;
-    c.amrFrameSize = 0;
-    c.videoFrames = 0;
-    c.audioFrames = 0;
-    c.videoTotalBytes = 0;
-    c.videoBitRate = 0;
-    c.videoFrameRate = 0;
-    c.videoAverageFrameRate = 0;
-    c.frameRateDeviation = 0;
-    c.pcmPath = "/nonexistent-dir/none.pcm";
-    c.moduleDir.clear();
-    c.baseName.clear();
 }
 
 }  // namespace mp4test

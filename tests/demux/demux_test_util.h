@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the demultiplexer tests: capturing standard output, reading a box tree from
-// bytes, and isolating each test's job files.
+// Helpers of the demultiplexer tests: capturing standard output and reading a box tree
+// from bytes.
 
 #include <functional>
 #include <string>
@@ -10,6 +10,7 @@
 #include "testing/test_util.h"
 
 struct ByteStream;
+struct DemuxHooks;
 
 namespace mp4test {
 
@@ -28,10 +29,11 @@ class QuietStdout {
     int saved_;
 };
 
-// A file holding `bytes`, opened as a byte stream, with its box tree read.
+// A file holding `bytes`, opened as a byte stream, with its box tree read (reporting to
+// `hooks` when given).
 class TreeFile {
   public:
-    explicit TreeFile(const std::vector<uint8_t>& bytes);
+    explicit TreeFile(const std::vector<uint8_t>& bytes, const DemuxHooks* hooks = nullptr);
     ~TreeFile();
     TreeFile(const TreeFile&) = delete;
     TreeFile& operator=(const TreeFile&) = delete;
@@ -45,8 +47,5 @@ class TreeFile {
     ByteStream* stream_ = nullptr;
     Mp4Box* root_ = nullptr;
 };
-
-// Resets the job state of the context before a test: names, files, counts, statistics.
-void resetContext();
 
 }  // namespace mp4test

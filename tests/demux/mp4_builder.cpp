@@ -94,7 +94,7 @@ TrackLayout amrTrack(uint32_t samples, uint32_t trackId) {
 }
 
 TrackLayout aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
-                   uint32_t samples, uint32_t size, uint32_t trackId) {
+                     uint32_t samples, uint32_t size, uint32_t trackId) {
     TrackLayout t;
     t.video = false;
     t.trackId = trackId;

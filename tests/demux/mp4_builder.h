@@ -83,13 +83,13 @@ struct MovieLayout {
 // A video track (mp4v) of `samples` samples of `size` bytes, one every `delta` units of
 // `timeScale`, in one chunk.
 TrackLayout videoTrack(uint32_t samples, uint32_t timeScale = 15000, uint32_t delta = 1000,
-                     uint32_t size = 10);
+                       uint32_t size = 10);
 // An AMR track (samr, 8000 Hz) of `samples` 32-byte samples of 20 ms.
 TrackLayout amrTrack(uint32_t samples, uint32_t trackId = 2);
 // An AAC track (mp4a, object type 0x40) with the given AudioSpecificConfig and `samples`
 // samples of `size` bytes, 1024 ticks each.
 TrackLayout aacTrack(uint16_t rate, uint16_t channels, const std::vector<uint8_t>& config,
-                   uint32_t samples, uint32_t size = 20, uint32_t trackId = 2);
+                     uint32_t samples, uint32_t size = 20, uint32_t trackId = 2);
 MovieLayout movieOf(const std::vector<TrackLayout>& tracks, uint32_t timeScale = 1000);
 
 // Sample bytes the builder writes: track index, sample number and position.

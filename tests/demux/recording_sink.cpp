@@ -80,4 +80,13 @@ RecordingSink& recording(EsOut* out) {
 
 void keepRecordingSink(EsOut*) {}
 
+int openOnSink(const std::string& path, EsOut* sink, const DemuxHooks& hooks) {
+    DemuxOpenArgs args;
+    args.sourcePath = path.c_str();
+    args.sink = sink;
+    args.closeSink = keepRecordingSink;
+    args.hooks = hooks;
+    return DEMUX_Open(args);
+}
+
 }  // namespace mp4test

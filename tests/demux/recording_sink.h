@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "demux/demux.h"
 #include "demux/es_out.h"
 
 namespace mp4test {
@@ -34,7 +35,11 @@ struct RecordingSink {
 EsOut* newRecordingSink();
 void closeRecordingSink(EsOut* out);
 RecordingSink& recording(EsOut* out);
-// A closer for DEMUX_OpenWithSink that leaves the sink to the test.
+// A closer for DEMUX_Open that leaves the sink to the test.
 void keepRecordingSink(EsOut* out);
+
+// DEMUX_Open on `path` with a sink of the test's (left to the test when the demultiplexer
+// closes) and the given hooks.
+int openOnSink(const std::string& path, EsOut* sink, const DemuxHooks& hooks = DemuxHooks());
 
 }  // namespace mp4test

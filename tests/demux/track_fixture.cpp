@@ -2,12 +2,14 @@
 
 namespace mp4test {
 
-BuiltTracks::BuiltTracks(const MovieLayout& layout) : sink_(newRecordingSink()) {
+BuiltTracks::BuiltTracks(const MovieLayout& layout, const DemuxHooks& hooks)
+    : sink_(newRecordingSink()) {
     std::vector<uint8_t> bytes = buildMovie(layout);
     output_ = captureStdout([&] {
         file_.reset(new TreeFile(bytes));
         demux_.root = file_->root();
         demux_.out = sink_;
+        demux_.hooks = hooks;
         demux_.movieTimeScale = layout.timeScale;
         demux_.fileSize = static_cast<int64_t>(bytes.size());
         demux_.trackCount = static_cast<uint32_t>(layout.tracks.size());

@@ -12,7 +12,8 @@ namespace mp4test {
 
 class BuiltTracks {
   public:
-    explicit BuiltTracks(const MovieLayout& layout);
+    // Sets up every track of the movie, telling `hooks` what setup reports.
+    explicit BuiltTracks(const MovieLayout& layout, const DemuxHooks& hooks = DemuxHooks());
     ~BuiltTracks();
     BuiltTracks(const BuiltTracks&) = delete;
     BuiltTracks& operator=(const BuiltTracks&) = delete;

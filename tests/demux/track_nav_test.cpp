@@ -11,7 +11,7 @@ using mp4test::TrackLayout;
 
 class TrackNavigationTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 MovieLayout movieOf(const TrackLayout& t) {
@@ -95,7 +95,7 @@ TEST_F(TrackNavigationTest, NewSampleDescriptionRecreatesTheStream) {
     ASSERT_EQ(mp4_TrackAdvance(&b.demux(), &track), 0);
     ASSERT_EQ(b.sink().streams.size(), 2u);
     EXPECT_TRUE(b.sink().streams[0].deleted);
-    EXPECT_EQ(b.sink().streams[1].descriptor.codec, VLC_FOURCC('h', '2', '6', '3'));
+    EXPECT_EQ(b.sink().streams[1].descriptor.codec, fourcc('h', '2', '6', '3'));
     EXPECT_EQ(b.sink().selectCalls, 1);
     EXPECT_NE(b.output().size(), 0u);
 }

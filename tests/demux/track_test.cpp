@@ -13,7 +13,7 @@ using mp4test::TrackLayout;
 
 class TrackSetupTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 using mp4test::movieOf;
@@ -90,7 +90,7 @@ TEST_F(TrackSetupTest, AudioTimeScaleFollowsTheSampleEntry) {
               std::string::npos);
     // samr carries its sound description (20 bytes of fields, then the damr box).
     const mp4test::RecordedStream& s = b.sink().streams.at(0);
-    EXPECT_EQ(s.descriptor.codec, VLC_FOURCC('s', 'a', 'm', 'r'));
+    EXPECT_EQ(s.descriptor.codec, fourcc('s', 'a', 'm', 'r'));
     ASSERT_EQ(s.descriptor.extraSize, 20 + 17);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(s.descriptor.extra) + 24, 4), "damr");
 }
@@ -106,28 +106,44 @@ TEST_F(TrackSetupTest, CodecsAndTheirExtraData) {
     ASSERT_EQ(b.sink().streams.size(), 2u);
     const EsDescriptor& a = b.sink().streams[0].descriptor;
     EXPECT_EQ(a.category, VIDEO_ES);
-    EXPECT_EQ(a.codec, VLC_FOURCC('m', 'p', '4', 'v'));
+    EXPECT_EQ(a.codec, fourcc('m', 'p', '4', 'v'));
     ASSERT_EQ(a.extraSize, 5);
     EXPECT_EQ(a.extra[3], 0xB0);
     EXPECT_EQ(a.video.width, 176);
     const EsDescriptor& h = b.sink().streams[1].descriptor;
-    EXPECT_EQ(h.codec, VLC_FOURCC('h', '2', '6', '3'));
+    EXPECT_EQ(h.codec, fourcc('h', '2', '6', '3'));
     EXPECT_EQ(h.extraSize, 0);
 }
 
-TEST_F(TrackSetupTest, AacTrackOpensTheDecoder) {
+// An AAC track takes its stream parameters from its AudioSpecificConfig and hands the
+// configuration to the owner, who opens the decoder; without a hook nothing is opened.
+TEST_F(TrackSetupTest, AacTrackReportsItsConfiguration) {
     TrackLayout t =
         mp4test::aacTrack(44100, 2, {0x12, 0x10}, 10, 20, 1);  // LC, index 4, 2 channels
+    static std::vector<std::vector<uint8_t>> configs;
+    static AacTrackParams paramsSeen;
+    configs.clear();
+    DemuxHooks hooks;
+    hooks.aacTrackOpened = [](const uint8_t* config, int32_t length) {
+        configs.emplace_back(config, config + length);
+        paramsSeen = g_aacParams;
+    };
     g_context.isAac = 1;
-    BuiltTracks b(movieOf({t}));
+    BuiltTracks b(movieOf({t}), hooks);
     ASSERT_TRUE(b.track(0).usable);
     const EsDescriptor& d = b.sink().streams.at(0).descriptor;
-    EXPECT_EQ(d.codec, VLC_FOURCC('m', 'p', '4', 'a'));
+    EXPECT_EQ(d.codec, fourcc('m', 'p', '4', 'a'));
     EXPECT_EQ(d.audio.rate, 44100u);
     EXPECT_EQ(d.audio.sfIndex, 4);
     EXPECT_EQ(d.audio.channels, 2u);
-    EXPECT_NE(g_context.aacDecoder, nullptr);
-    EXPECT_TRUE(g_aacParams.initialized);
+    EXPECT_EQ(configs, (std::vector<std::vector<uint8_t>>{{0x12, 0x10}}));
+    EXPECT_EQ(paramsSeen.rate, 44100u);  // set before the owner is told
+    EXPECT_EQ(paramsSeen.channels, 2u);
+
+    g_context.isAac = 1;
+    BuiltTracks quiet(movieOf({t}));
+    EXPECT_EQ(quiet.sink().streams.at(0).descriptor.audio.rate, 44100u);
+    EXPECT_EQ(g_context.aacDecoder, nullptr);
 }
 
 // Tables that cannot describe a track end in an ignored track or a failed job, never a
@@ -175,7 +191,7 @@ void PrintTo(const BrokenCase& c, std::ostream* os) {
 
 class BrokenTrackTest : public ::testing::TestWithParam<BrokenCase> {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
 };
 
 TEST_P(BrokenTrackTest, EndsCleanly) {

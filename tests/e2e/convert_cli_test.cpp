@@ -17,7 +17,9 @@ struct UsageCase {
     const char* message;
 };
 
-void PrintTo(const UsageCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ConvertUsageTest : public ::testing::TestWithParam<UsageCase> {};
 
@@ -89,7 +91,8 @@ TEST(ConvertCliTest, ProgressBarOnATerminal) {
     testing_util::TempDir dir;
     // The five-second sample: long enough for the 20 ms polls to see both stages.
     std::string source = e2e::writeSource(
-        dir, testing_util::readFile(std::string(KINOLITE_SOURCE_DIR) + "/samples/sample.3gp"), ".3gp");
+        dir, testing_util::readFile(std::string(KINOLITE_SOURCE_DIR) + "/samples/sample.3gp"),
+        ".3gp");
     auto r = onTerminal(shellQuote(testing_util::cliPath()) + " convert -q -y -o " +
                         shellQuote(dir.path()) + " " + shellQuote(source));
     EXPECT_EQ(r.exitCode, 0) << r.output;

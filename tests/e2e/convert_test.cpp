@@ -22,7 +22,9 @@ struct ConvertCase {
     int seconds = 2;    // of the source's 15 fps video
 };
 
-void PrintTo(const ConvertCase& c, std::ostream* os) { *os << c.fixture << " " << c.size; }
+void PrintTo(const ConvertCase& c, std::ostream* os) {
+    *os << c.fixture << " " << c.size;
+}
 
 class ConvertFixtureTest : public ::testing::TestWithParam<ConvertCase> {};
 
@@ -67,10 +69,11 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true}, ConvertCase{"demux/co64.3gp", true},
         ConvertCase{"demux/free_moov.3gp", true}, ConvertCase{"demux/edit_list.3gp", true},
         ConvertCase{"demux/hint_track.3gp", true}, ConvertCase{"demux/text_track.3gp", true},
-        ConvertCase{"demux/mp4v_aac_m8k.mp4", true, "176x144", 8, 4}, ConvertCase{"demux/mp4v_aac_m16k.mp4", true},
-        ConvertCase{"demux/mp4v_aac_s22k.mp4", true}, ConvertCase{"demux/mp4v_aac_s44k.mp4", true},
-        ConvertCase{"demux/mp4v_aac_s48k.mp4", true}, ConvertCase{"demux/no_audio.3gp", false},
-        ConvertCase{"demux/wide_320x240.3gp", false}, ConvertCase{"demux/drms.3gp", false}),
+        ConvertCase{"demux/mp4v_aac_m8k.mp4", true, "176x144", 8, 4},
+        ConvertCase{"demux/mp4v_aac_m16k.mp4", true}, ConvertCase{"demux/mp4v_aac_s22k.mp4", true},
+        ConvertCase{"demux/mp4v_aac_s44k.mp4", true}, ConvertCase{"demux/mp4v_aac_s48k.mp4", true},
+        ConvertCase{"demux/no_audio.3gp", false}, ConvertCase{"demux/wide_320x240.3gp", false},
+        ConvertCase{"demux/drms.3gp", false}),
     [](const ::testing::TestParamInfo<ConvertCase>& i) {
         std::string n = i.param.fixture;
         n = n.substr(n.find('/') + 1) + "_" + i.param.size;

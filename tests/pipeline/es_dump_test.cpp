@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/aac_decoder.h"
 #include "audio/resampler.h"
 #include "core/context.h"
 #include "demux/demux.h"
-#include "demux/demux_internal.h"
 #include "demux/track.h"
 #include "demux_test_util.h"
 #include "pipeline/es_dump.h"
@@ -29,7 +29,7 @@ Block* blockOf(const std::vector<uint8_t>& bytes) {
 class EsDumpTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        mp4test::resetContext();
+        resetJob();
         g_context.moduleDir = dir_.path();
         g_context.baseName = "dump";
         ASSERT_EQ(esdump_Open(dir_.path().c_str(), &out_), 0);
@@ -56,7 +56,7 @@ class EsDumpTest : public ::testing::Test {
         g_context.pcmPath = pcmPath;
         g_context.pcmFile = std::fopen(pcmPath.c_str(), "wb");
         resampleInit(16000);
-        EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+        EsOutStream* audio = add(AUDIO_ES, fourcc('m', 'p', '4', 'a'));
         {
             mp4test::QuietStdout quiet;
             for (const auto& f : frames) esdump_Send(out_, audio, blockOf(f));
@@ -69,7 +69,7 @@ class EsDumpTest : public ::testing::Test {
 };
 
 TEST_F(EsDumpTest, VideoFileHoldsTheExtraBytesThenTheSamples) {
-    EsOutStream* video = add(VIDEO_ES, VLC_FOURCC('m', 'p', '4', 'v'), {0, 0, 1, 0xB0});
+    EsOutStream* video = add(VIDEO_ES, fourcc('m', 'p', '4', 'v'), {0, 0, 1, 0xB0});
     ASSERT_NE(video, nullptr);
     EXPECT_EQ(g_context.videoEsPath, dir_.path() + "dumpvideoxy_122344565fhr1.cmp");
     EXPECT_EQ(esdump_Send(out_, video, blockOf({1, 2, 3})), 0);
@@ -93,7 +93,7 @@ TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
         g_context.amrFrameSize = 0;
         g_context.amrBytes = 0;
         g_context.amrBuffer.clear();
-        EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('s', 'a', 'm', 'r'));
+        EsOutStream* audio = add(AUDIO_ES, fourcc('s', 'a', 'm', 'r'));
         for (int size : c.sizes)
             esdump_Send(out_, audio, blockOf(std::vector<uint8_t>(static_cast<size_t>(size), 9)));
         EXPECT_EQ(g_context.amrFrameSize, c.frameSize);
@@ -103,7 +103,7 @@ TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
 }
 
 TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
-    EsOutStream* video = add(VIDEO_ES, VLC_FOURCC('m', 'p', '4', 'v'));
+    EsOutStream* video = add(VIDEO_ES, fourcc('m', 'p', '4', 'v'));
     bool selected = false;
     EXPECT_EQ(esdump_Control(out_, ESOUT_GET_STATE, video, &selected), 0);
     EXPECT_TRUE(selected);
@@ -119,7 +119,7 @@ TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
 }
 
 TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {
-    EsOutStream* first = add(AUDIO_ES, VLC_FOURCC('s', 'a', 'm', 'r'));
+    EsOutStream* first = add(AUDIO_ES, fourcc('s', 'a', 'm', 'r'));
     ASSERT_NE(first, nullptr);
     int32_t next = esdump_NextStreamId();
     EsOut* second = nullptr;
@@ -132,7 +132,34 @@ TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {
     esdump_Close(second);
 }
 
-// Raw AAC frames of a fixture, with the decoder opened on its AudioSpecificConfig.
+// What preparation hands to the demultiplexer beside the sink: the first mp4a entry
+// opens the PCM file, which a later samr entry leaves open (preparation removes it when
+// the audio turns out not to be AAC); an AAC track opens the decoder.
+TEST_F(EsDumpTest, HooksOpenThePcmFileAndTheAacDecoder) {
+    g_context.pcmPath = dir_.file("job.pcm");
+    const DemuxHooks hooks = esdump_DemuxHooks();
+    hooks.audioSampleEntry(fourcc('s', 'a', 'm', 'r'));
+    EXPECT_EQ(g_context.pcmFile, nullptr);
+    hooks.audioSampleEntry(fourcc('m', 'p', '4', 'a'));
+    FILE* pcm = g_context.pcmFile;
+    ASSERT_NE(pcm, nullptr);
+    EXPECT_TRUE(testing_util::fileExists(g_context.pcmPath));
+    hooks.audioSampleEntry(fourcc('m', 'p', '4', 'a'));
+    hooks.audioSampleEntry(fourcc('s', 'a', 'm', 'r'));
+    EXPECT_EQ(g_context.pcmFile, pcm);
+
+    const uint8_t config[] = {0x12, 0x10};  // LC, 44100 Hz, 2 channels
+    g_aacParams = AacTrackParams();
+    hooks.aacTrackOpened(config, sizeof config);
+    EXPECT_NE(g_context.aacDecoder, nullptr);
+    EXPECT_TRUE(g_aacParams.initialized);
+    hooks.aacTrackOpened(nullptr, 0);  // a track without a configuration
+    EXPECT_NE(g_context.aacDecoder, nullptr);
+    EXPECT_FALSE(g_aacParams.initialized);
+}
+
+// Raw AAC frames of a fixture, with the decoder opened on its AudioSpecificConfig by the
+// pipeline's hooks.
 struct AacStream {
     std::vector<std::vector<uint8_t>> frames;
     uint32_t rate = 0;
@@ -149,7 +176,7 @@ AacStream aacFramesAt(const std::string& path, const TempDir& dir) {
     g_context.pcmPath = dir.file("frames.pcm");
     {
         mp4test::QuietStdout quiet;
-        if (DEMUX_OpenWithSink(path.c_str(), sink, mp4test::keepRecordingSink) == 0) {
+        if (mp4test::openOnSink(path, sink, esdump_DemuxHooks()) == 0) {
             while (DEMUX_Demux() == 0) {
             }
             DEMUX_Close();
@@ -163,7 +190,6 @@ AacStream aacFramesAt(const std::string& path, const TempDir& dir) {
         s.config.assign(d.extra, d.extra + d.extraSize);
         for (const mp4test::SentBlock& b : r.blocks)
             if (b.stream == static_cast<int>(i)) s.frames.push_back(b.bytes);
-        mp4_OpenAacDecoder(d.extra, d.extraSize);
     }
     mp4test::closeRecordingSink(sink);
     if (g_context.pcmFile) std::fclose(g_context.pcmFile);
@@ -208,10 +234,10 @@ TEST_P(AacDumpTest, DecoderFramesAre1024SamplesAtTheSourceRate) {
     ASSERT_GT(aac.frames.size(), 4u);
     ASSERT_GE(aac.config.size(), static_cast<size_t>(kPlainConfigBytes));
     for (int32_t length : {static_cast<int32_t>(aac.config.size()), kPlainConfigBytes}) {
-        mp4_OpenAacDecoder(aac.config.data(), length);
+        EXPECT_TRUE(openAacDecoder(aac.config.data(), length));
         auto* decoder = static_cast<NeAACDecHandle>(g_context.aacDecoder);
         ASSERT_NE(decoder, nullptr);
-        EXPECT_EQ(g_aacParams.rate, GetParam().sourceRate);
+        EXPECT_EQ(mp4_AacParamsOf(aac.config.data(), length).rate, GetParam().sourceRate);
         for (size_t i = 0; i < 4; ++i) {
             NeAACDecFrameInfo info = {};
             std::vector<uint8_t> frame = aac.frames[i];
@@ -241,7 +267,7 @@ TEST_F(EsDumpTest, AacFramesAt44100GiveAbout3715SamplesEach) {
     g_context.pcmFile = std::fopen(g_context.pcmPath.c_str(), "wb");
     resampleInit(16000);
     resampleResetState();
-    EsOutStream* audio = add(AUDIO_ES, VLC_FOURCC('m', 'p', '4', 'a'));
+    EsOutStream* audio = add(AUDIO_ES, fourcc('m', 'p', '4', 'a'));
     long last = 0;
     std::vector<long> counts;
     {
@@ -283,7 +309,7 @@ TEST_F(EsDumpTest, StereoAacAt16000HzKeepsItsFirstChannelUnchanged) {
     ASSERT_GT(aac.frames.size(), 20u);
     ASSERT_EQ(aac.rate, 16000u);
     ASSERT_GE(aac.config.size(), static_cast<size_t>(kPlainConfigBytes));
-    mp4_OpenAacDecoder(aac.config.data(), kPlainConfigBytes);  // as a phone writes it
+    openAacDecoder(aac.config.data(), kPlainConfigBytes);  // as a phone writes it
     dumpAacFrames(aac.frames, dir_.file("stereo16k.pcm"));
     EXPECT_EQ(g_context.success, 1);
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
 #include <vector>
 
 #include "core/context.h"
@@ -104,6 +106,80 @@ INSTANTIATE_TEST_SUITE_P(
             "audio_fails", 1, 1, 0, true, JobStatus::Failed, {"prepare", "video", "audio"}, false}),
     [](const ::testing::TestParamInfo<RunCase>& i) { return std::string(i.param.name); });
 
+// Stages of a job whose preparation waits until the test lets it go on.
+std::promise<void> g_prepareStarted;
+std::shared_future<void> g_prepareMayEnd;
+int g_prepareCalls = 0;
+
+int waitingPrepare(const std::string&, const std::string&, int32_t* audio, uint32_t* video,
+                   std::string*) {
+    ++g_prepareCalls;
+    *audio = 0;
+    *video = 0;
+    g_prepareStarted.set_value();
+    g_prepareMayEnd.wait();
+    return 1;
+}
+
+int passingStage(const std::atomic<int32_t>** out) {
+    *out = nullptr;
+    return 1;
+}
+
+int countingPrepare(const std::string&, const std::string&, int32_t*, uint32_t*, std::string*) {
+    ++g_prepareCalls;
+    return 1;
+}
+
+// A second job asked for while one runs (on another thread) is refused at once: it fails
+// with a line on the trace and touches nothing of the running job, which goes on to its
+// end; once that has ended, the next job runs.
+TEST(JobRunnerGuardTest, ASecondJobWhileOneRunsIsRefused) {
+    g_prepareStarted = std::promise<void>();
+    std::promise<void> mayEnd;
+    g_prepareMayEnd = mayEnd.get_future().share();
+    g_prepareCalls = 0;
+    const JobStages waiting = {waitingPrepare, passingStage, passingStage};
+    JobRequest first{"/tmp/none/first.3gp", "/tmp/none/", JobSettings()};
+    JobSettings otherSettings;
+    otherSettings.width = 176;
+    otherSettings.height = 144;
+    JobRequest second{"/tmp/none/second.3gp", "/tmp/none/", otherSettings};
+
+    JobStatus firstStatus = JobStatus::Waiting;
+    std::thread worker([&] {
+        firstStatus = runConversionJob(
+            first, [] { return true; }, nullptr, waiting);
+    });
+    g_prepareStarted.get_future().wait();
+
+    JobProgress progress;
+    JobStatus secondStatus = JobStatus::Waiting;
+    const std::string out = mp4test::captureStdout([&] {
+        secondStatus = runConversionJob(
+            second, [] { return true; }, &progress, waiting);
+    });
+    EXPECT_EQ(secondStatus, JobStatus::Failed);
+    EXPECT_EQ(out,
+              "runConversionJob, another job is running: /tmp/none/second.3gp is not "
+              "converted\n");
+    EXPECT_EQ(progress.stage.load(), JobProgress::Idle);
+    EXPECT_EQ(g_context.width, 128);  // the running job's settings
+    EXPECT_EQ(g_context.success, 1);
+
+    mayEnd.set_value();
+    worker.join();
+    EXPECT_EQ(firstStatus, JobStatus::Done);
+    EXPECT_EQ(g_prepareCalls, 1);
+
+    const JobStages counting = {countingPrepare, passingStage, passingStage};
+    EXPECT_EQ(runConversionJob(
+                  second, [] { return true; }, nullptr, counting),
+              JobStatus::Done);
+    EXPECT_EQ(g_prepareCalls, 2);
+    EXPECT_EQ(g_context.width, 176);
+}
+
 int neverCalled(const std::atomic<int32_t>**) {
     ADD_FAILURE() << "stage called";
     return 0;
@@ -111,7 +187,7 @@ int neverCalled(const std::atomic<int32_t>**) {
 
 TEST(JobRunnerDeclineTest, DecliningRemovesEveryFileOfTheJob) {
     // A real preparation of a source whose average frame rate is 12.8, with AAC audio.
-    mp4test::resetContext();
+    resetJob();
     testing_util::TempDir dir;
     mp4test::MovieLayout m =
         mp4test::movieOf({mp4test::videoTrack(64, 12800, 1000, 20),

@@ -19,7 +19,7 @@ using testing_util::fileExists;
 // job files of tests running side by side never meet.
 class PrepareJobTest : public ::testing::Test {
   protected:
-    void SetUp() override { mp4test::resetContext(); }
+    void SetUp() override { resetJob(); }
     void TearDown() override {
         if (g_context.output) std::fclose(g_context.output);
         g_context.output = nullptr;
@@ -153,7 +153,7 @@ TEST_F(PrepareJobTest, FrameRatesAndFrameCounts) {
         {"rate_14_85_drifts", 297, 14850, 128, 96, 2, 15, 297},
     };
     for (const Case& c : cases) {
-        mp4test::resetContext();
+        resetJob();
         std::string source = dir_.file(uniqueName(c.name) + ".3gp");
         testing_util::writeFile(source, movieAt(c.samples, c.timeScale));
         EXPECT_EQ(prepare(source, c.width, c.height), c.result) << c.name << output_;

@@ -8,6 +8,7 @@
 #include "core/context.h"
 #include "core/job_files.h"
 #include "pipeline/job_driver.h"
+#include "testing/prepared_job.h"
 #include "testing/test_util.h"
 #include "vdec_test_util.h"
 
@@ -32,22 +33,16 @@ class VideoStageTest : public ::testing::TestWithParam<StageCase> {};
 TEST_P(VideoStageTest, RemovesTemporaryFiles) {
     const StageCase& c = GetParam();
     TempDir dir;
-    g_context.moduleDir = dir.path();
-    g_context.baseName = vdec_test::uniqueBaseName();
-    g_context.outputPath = dir.file("out_new.mp4");
-    g_context.pcmPath = dir.file("audio.pcm");
+    // The stage goes on to encode what it decoded: a job of one of the table's sizes, at
+    // the rate of a 10 frames per second source.
+    JobSettings settings;
+    settings.bitRate = 50000;
+    ASSERT_TRUE(
+        testing_util::prepareJobContext(dir.path(), vdec_test::uniqueBaseName(), settings, 10));
+    g_context.sourceFrameRate = 10;
+    g_context.frameRate = 10;
     g_context.isAac = c.aac;
     g_context.success = 2;  // preparation may leave 2; the stage starts from 1
-    // The stage goes on to encode what it decoded: a job of one of the table's sizes.
-    g_context.width = 128;
-    g_context.height = 96;
-    g_context.bitRate = 50000;
-    g_context.frameRate = 10;
-    g_context.sourceFrameRate = 10;
-    g_context.cropEnabled = 1;
-    g_context.cropLeft = g_context.cropTop = g_context.cropHorizontal = g_context.cropVertical = 0;
-    g_context.output = std::fopen(g_context.outputPath.c_str(), "wb");
-    ASSERT_NE(g_context.output, nullptr);
     testing_util::writeFile(g_context.pcmPath, {1, 2, 3, 4});
     std::vector<uint8_t> stream = c.validStream ? vdec_test::fixture("h263_qcif.h263")
                                                 : std::vector<uint8_t>{0x47, 0x11, 0x22, 0x33};

@@ -13,6 +13,7 @@
 #include "core/job_files.h"
 #include "pipeline/handset_file.h"
 #include "pipeline/job_driver.h"
+#include "testing/prepared_job.h"
 #include "testing/test_util.h"
 #include "venc/venc.h"
 #include "venc_test_util.h"
@@ -40,52 +41,36 @@ void PrintTo(const StageCase& c, std::ostream* os) {
 
 class VideoStageEncodeTest : public ::testing::TestWithParam<StageCase> {};
 
-// Sets the context up as preparation leaves it: names, the job's settings, the output
+// Sets the context up as preparation leaves it: the job's settings and names, the output
 // open after its first header, the video elementary stream in the program's directory,
 // and AMR frames collected for the audio stage.
-void prepareJob(const TempDir& dir, const StageCase& c) {
-    ConversionContext& g = g_context;
+bool prepareStage(const TempDir& dir, const StageCase& c) {
     JobSettings settings;
     settings.width = c.width;
     settings.height = c.height;
     settings.bitRate = c.bitRate;
-    applyJobSettings(settings);
-    g.moduleDir = dir.path();
-    g.baseName = std::string("venc_stage_") + c.name + "_" + std::to_string(getpid());
-    g.outputPath = dir.file(g.baseName + "_new.mp4");
-    g.wavName = dir.file(g.baseName + ".mp4.wav");
-    g.sourceFrameRate = c.sourceRate;
-    g.fileTag = buildFileTag();
-    g.headerFrames = c.vops;
-    g.wavBytes = 0;
-    g.videoBytes = 0;
-    g.isAac = 0;
-    g.output = std::fopen(g.outputPath.c_str(), "wb");
-    ASSERT_NE(g.output, nullptr);
-    ASSERT_TRUE(writeHandsetHeader());
+    const std::string baseName =
+        std::string("venc_stage_") + c.name + "_" + std::to_string(getpid());
+    if (!testing_util::prepareJobContext(dir.path(), baseName, settings, c.vops)) return false;
+    g_context.sourceFrameRate = c.sourceRate;
     testing_util::writeFile(videoEsFilePath(), readFile(testing_util::fixturePath(c.fixture)));
-    const auto amr = readFile(testing_util::fixturePath("amr/tone10_122.amr"));
-    g.amrBuffer.assign(amr.begin() + 6, amr.end());
-    g.amrBytes = 320;
-    g.amrFrameSize = 32;
+    testing_util::collectAmrFrames(10);
+    return true;
 }
 
 TEST_P(VideoStageEncodeTest, HandsetFileVideoPlays) {
     const StageCase& c = GetParam();
     TempDir dir;
-    prepareJob(dir, c);
+    ASSERT_TRUE(prepareStage(dir, c));
     const std::atomic<int32_t>* progress = nullptr;
     ::testing::internal::CaptureStdout();
     const int video = runVideoStage(&progress);
-    const int vops = encCodedVopCount();
     const int audio = video ? runAudioStage(nullptr) : 0;
     const std::string log = ::testing::internal::GetCapturedStdout();
 
     ASSERT_EQ(video, 1) << log;
     EXPECT_EQ(audio, 1);
     EXPECT_NE(log.find("encoding finished!\n"), std::string::npos);
-    EXPECT_EQ(vops, c.vops);
-    EXPECT_GE(progress->load(), vops);
     EXPECT_FALSE(fileExists(videoEsFilePath()));
     EXPECT_FALSE(fileExists(decodedPicturesPath()));
 
@@ -93,10 +78,13 @@ TEST_P(VideoStageEncodeTest, HandsetFileVideoPlays) {
     const HandsetFileReport report = checkHandsetFile(file);
     ASSERT_TRUE(report.ok) << report.problem;
     ASSERT_EQ(report.videoBytes, static_cast<uint32_t>(g_context.videoBytes));
+    const std::vector<uint8_t> stream(file.begin() + report.videoOffset,
+                                      file.begin() + report.videoOffset + report.videoBytes);
+    const int vops = static_cast<int>(venc_test::parseVops(stream).size());
+    EXPECT_EQ(vops, c.vops);
+    EXPECT_GE(progress->load(), vops);
     const std::string section = dir.file("video.m4v");
-    testing_util::writeFile(
-        section, std::vector<uint8_t>(file.begin() + report.videoOffset,
-                                      file.begin() + report.videoOffset + report.videoBytes));
+    testing_util::writeFile(section, stream);
 
     // ffmpeg plays the section without a complaint, picture for picture, and shows what our
     // own decoder shows.

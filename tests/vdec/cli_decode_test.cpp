@@ -1,5 +1,5 @@
 // kinolite-cli decode: its summary lines, exit codes, usage errors, and that it leaves no
-// temporary file behind (the stream copy beside the program, the pictures file).
+// temporary file behind and never touches a file it did not make.
 
 #include <gtest/gtest.h>
 
@@ -59,6 +59,14 @@ TEST(CliDecodeTest, RelativeOutputPath) {
 TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
     TempDir dir;
     testing_util::writeFile(dir.file("junk.m4v"), {0x12, 0x34, 0x56});
+    // A picture size the decoder refuses: the stream is the user's and stays.
+    vdec_test::VolFields wide;
+    wide.width = 352;
+    wide.height = 288;
+    vdec_test::BitWriter w;
+    vdec_test::writeSequenceHeaders(&w, wide);
+    vdec_test::writeFlatIntraVop(&w, wide);
+    testing_util::writeFile(dir.file("cif.m4v"), w.bytes());
     const struct {
         const char* name;
         std::string input;
@@ -68,8 +76,9 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
         {"refused stream", dir.file("junk.m4v"), dir.file("a.yuv"),
          "no video object layer or short video header found!"},
         {"missing input", dir.file("missing.m4v"), dir.file("b.yuv"), "cannot read"},
+        {"refused size", dir.file("cif.m4v"), dir.file("d.yuv"), "the decoder refused"},
         {"missing output directory", testing_util::fixturePath("vdec/h263_qcif.h263"),
-         dir.file("nowhere/c.yuv"), "cannot enter"},
+         dir.file("nowhere/c.yuv"), "cannot write"},
     };
     for (const auto& c : cases) {
         auto r = runCommand(
@@ -79,6 +88,13 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
         EXPECT_NE(r.output.find(c.message), std::string::npos) << c.name << ": " << r.output;
         EXPECT_FALSE(testing_util::fileExists(c.output)) << c.name;
     }
+    EXPECT_TRUE(testing_util::fileExists(dir.file("cif.m4v")));
+    // An output that was there before a failed run stays as it was.
+    testing_util::writeFile(dir.file("kept.yuv"), {1, 2, 3});
+    auto r = runCommand(shellQuote(cliPath()) + " decode " + shellQuote(dir.file("junk.m4v")) +
+                        " " + shellQuote(dir.file("kept.yuv")));
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(testing_util::readFile(dir.file("kept.yuv")), (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_TRUE(decodeTemporaries(dir.path()).empty());
     EXPECT_TRUE(decodeTemporaries(cliDir()).empty());
 }

@@ -8,8 +8,6 @@
 #include <functional>
 #include <ostream>
 
-#include "core/context.h"
-#include "core/job_files.h"
 #include "tables/std_tables.h"
 #include "testing/test_util.h"
 #include "vdec/dec_decheader.h"
@@ -25,7 +23,6 @@ using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
 using vdec_test::frameBytes;
 using vdec_test::MemoryStream;
-using vdec_test::uniqueBaseName;
 using vdec_test::VolFields;
 
 // A stream of the layer with one flat I-VOP.
@@ -55,7 +52,7 @@ TEST_P(VolHeaderTest, AcceptsOrRefuses) {
     const VolCase& c = GetParam();
     VolFields vol;
     c.change(&vol);
-    DecodeResult r = decodeStream(oneFrameStream(vol), uniqueBaseName());
+    DecodeResult r = decodeStream(oneFrameStream(vol));
     EXPECT_EQ(r.success, c.accepted ? 1 : 0) << r.output;
     if (*c.message) {
         EXPECT_TRUE(contains(r.output, c.message)) << r.output;
@@ -194,7 +191,7 @@ TEST(QuantMatrixTest, LoadedMatricesDecode) {
     vol.quantType = 1;
     vol.intraMatrix = {8, 16, 0};
     vol.interMatrix = {0};
-    DecodeResult r = decodeStream(oneFrameStream(vol), uniqueBaseName());
+    DecodeResult r = decodeStream(oneFrameStream(vol));
     EXPECT_EQ(r.success, 1) << r.output;
     EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
 }
@@ -205,7 +202,7 @@ TEST(StreamKindTest, VideoObjectWithoutSequenceHeaders) {
     w.putStartCode(0x00000100);
     vdec_test::writeVolHeader(&w, vol);
     vdec_test::writeFlatIntraVop(&w, vol);
-    DecodeResult r = decodeStream(w.bytes(), uniqueBaseName());
+    DecodeResult r = decodeStream(w.bytes());
     EXPECT_EQ(r.success, 1) << r.output;
     EXPECT_TRUE(contains(r.output, "\nBitstream without short headers detected!\n"));
     EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
@@ -219,7 +216,7 @@ TEST(StreamKindTest, UnrecognisedStreamFails) {
         {0x12, 0x34, 0x56, 0x78},
     };
     for (const auto& s : streams) {
-        DecodeResult r = decodeStream(s, uniqueBaseName());
+        DecodeResult r = decodeStream(s);
         EXPECT_EQ(r.success, 0);
         EXPECT_TRUE(contains(r.output, "no video object layer or short video header found!\n"))
             << r.output;
@@ -231,21 +228,19 @@ TEST(StreamKindTest, NoVolStartCodeAfterVideoObject) {
     BitWriter w;
     w.putStartCode(0x00000100);
     w.putStartCode(0x000001B6);
-    DecodeResult r = decodeStream(w.bytes(), uniqueBaseName());
+    DecodeResult r = decodeStream(w.bytes());
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output, "Bitstream does not start with VOL_START_CODE\n"));
 }
 
 TEST(StreamKindTest, MissingStreamFileFailsWithoutPictures) {
     testing_util::TempDir dir;
-    g_context.moduleDir = dir.path();
-    g_context.baseName = uniqueBaseName();
-    g_context.success = 1;
     ::testing::internal::CaptureStdout();
-    runDecoder();
+    const DecoderResult r = runDecoderOnFile(dir.file("missing.m4v"), dir.file("pictures.yuv"));
     ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(g_context.success, 0);
-    EXPECT_FALSE(testing_util::fileExists(decodedPicturesPath()));
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, "cannot read " + dir.file("missing.m4v"));
+    EXPECT_FALSE(testing_util::fileExists(dir.file("pictures.yuv")));
 }
 
 // VOP-level cases on a stream of the default layer.
@@ -258,7 +253,7 @@ TEST(VopHeaderTest, NotCodedVopRepeatsTheFrameOrWritesGrey) {
     vdec_test::writeFlatIntraVop(&w, vol);
     vdec_test::writeVopHeader(&w, vol, 1, 0, 0);  // not coded, after it
     w.stuff();
-    DecodeResult r = decodeStream(w.bytes(), uniqueBaseName());
+    DecodeResult r = decodeStream(w.bytes());
     EXPECT_EQ(r.success, 1) << r.output;
     const size_t fb = frameBytes(176, 144);
     ASSERT_EQ(r.pictures.size(), 3 * fb);
@@ -291,7 +286,7 @@ TEST_P(VopSequenceTest, Decodes) {
     vdec_test::writeSequenceHeaders(&w, vol);
     vdec_test::writeFlatIntraVop(&w, vol);
     c.write(&w, vol);
-    DecodeResult r = decodeStream(w.bytes(), uniqueBaseName());
+    DecodeResult r = decodeStream(w.bytes());
     EXPECT_EQ(r.success, c.success) << r.output;
     EXPECT_EQ(r.pictures.size(), size_t(c.frames) * frameBytes(176, 144));
     if (*c.message) {

@@ -17,7 +17,6 @@ using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
 using vdec_test::fixture;
 using vdec_test::frameBytes;
-using vdec_test::uniqueBaseName;
 
 // Bit offsets of picture header fields from the picture start code.
 constexpr size_t kMarkerBit = 30, kZeroBit = 31, kSplitScreen = 32, kDocumentCamera = 33,
@@ -54,7 +53,7 @@ TEST_P(PictureHeaderTest, FirstPictureRefused) {
     const PictureHeaderCase& c = GetParam();
     std::vector<uint8_t> s = fixture("h263_qcif.h263");
     setBits(&s, c.at, c.value, c.bits);
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 0) << r.output;
     EXPECT_TRUE(contains(r.output, "\nshort video header is detected!\n"));
     if (*c.message) {
@@ -89,7 +88,7 @@ TEST(ShortHeaderTest, SourceFormatsGiveTheirSizes) {
     } cases[] = {{"h263_sqcif_gobs.h263", 128, 96, 10}, {"h263_qcif.h263", 176, 144, 6}};
     for (const auto& c : cases) {
         std::vector<uint8_t> s = fixture(c.file);
-        DecodeResult r = decodeStream(s, uniqueBaseName());
+        DecodeResult r = decodeStream(s);
         EXPECT_EQ(r.success, 1) << r.output;
         EXPECT_EQ(r.width, c.width);
         EXPECT_EQ(r.height, c.height);
@@ -101,7 +100,7 @@ TEST(ShortHeaderTest, SourceFormatsGiveTheirSizes) {
         eos.put(0x3F, 22);
         eos.alignZero();
         s.insert(s.end(), eos.bytes().begin(), eos.bytes().end());
-        DecodeResult withEnd = decodeStream(s, uniqueBaseName());
+        DecodeResult withEnd = decodeStream(s);
         EXPECT_EQ(withEnd.success, 1);
         EXPECT_EQ(withEnd.pictures, r.pictures);
     }
@@ -111,7 +110,7 @@ TEST(ShortHeaderTest, SourceFormatChangeFailsTheJob) {
     std::vector<uint8_t> s = fixture("h263_qcif.h263");
     std::vector<uint8_t> sub = fixture("h263_sqcif_gobs.h263");
     s.insert(s.end(), sub.begin(), sub.end());
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output, "H.263 source format changed, not supported!\n")) << r.output;
     EXPECT_EQ(r.pictures.size(), 6 * frameBytes(176, 144));
@@ -154,7 +153,7 @@ TEST(ShortHeaderTest, HandMadePictureDecodes) {
     auto s = handMadeIntraPicture(0, [](BitWriter* w) {
         for (int b = 0; b < 6; ++b) w->put(255, 8);  // 255 stands for 128
     });
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 1) << r.output;
     ASSERT_EQ(r.pictures.size(), frameBytes(128, 96));
     EXPECT_EQ(r.pictures[0], 128);   // first macroblock: DC 255 -> 128
@@ -189,7 +188,7 @@ TEST(ShortHeaderTest, IllegalValuesFailTheJob) {
          "Illegal LEVEL for ESCAPE mode 4: 128\n"},
     };
     for (const auto& c : cases) {
-        DecodeResult r = decodeStream(handMadeIntraPicture(c.cbpy, c.write), uniqueBaseName());
+        DecodeResult r = decodeStream(handMadeIntraPicture(c.cbpy, c.write));
         EXPECT_EQ(r.success, 0) << c.name;
         EXPECT_TRUE(contains(r.output, c.message)) << c.name << ": " << r.output;
         EXPECT_TRUE(r.pictures.empty()) << c.name;
@@ -206,7 +205,7 @@ TEST(ShortHeaderTest, EscapeLevelsDecode) {
         w->put(0x81, 8);  // level -127
         for (int b = 1; b < 6; ++b) w->put(129, 8);
     });
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 1) << r.output;
     ASSERT_EQ(r.pictures.size(), frameBytes(128, 96));
     // A strong negative first horizontal frequency: bright on the right, dark on the left.

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "core/context.h"
-#include "core/job_files.h"
-#include "platform/platform.h"
 #include "testing/test_util.h"
 #include "vdec/dec_session.h"
 #include "vdec/vdec.h"
@@ -159,30 +156,27 @@ std::string uniqueBaseName() {
     return name + "." + std::to_string(getpid()) + ".";
 }
 
-DecodeResult decodeStream(const std::vector<uint8_t>& stream, const std::string& baseName) {
-    testing_util::TempDir moduleDir;
-    g_context.moduleDir = moduleDir.path();
-    g_context.baseName = baseName;
-    const std::string esPath = videoEsFilePath();
-    const std::string picturesPath = decodedPicturesPath();
+DecodeResult decodeStream(const std::vector<uint8_t>& stream) {
+    testing_util::TempDir dir;
+    const std::string esPath = dir.file("stream.m4v");
+    const std::string picturesPath = dir.file("pictures.yuv");
     testing_util::writeFile(esPath, stream);
-    g_context.success = 1;
-    g_context.sourceWidth = 0;
-    g_context.sourceHeight = 0;
 
     DecodeResult r;
+    DecoderOptions options;
+    options.removeRefusedStream = true;  // as the video stage asks
     ::testing::internal::CaptureStdout();
-    runDecoder();
+    const DecoderResult decoded = runDecoderOnFile(esPath, picturesPath, options);
     std::fflush(stdout);
     r.output = ::testing::internal::GetCapturedStdout();
-    r.success = g_context.success;
-    r.width = g_context.sourceWidth;
-    r.height = g_context.sourceHeight;
+    r.success = decoded.ok ? 1 : 0;
+    r.width = decoded.width;
+    r.height = decoded.height;
+    r.frames = decoded.frames;
+    r.message = decoded.message;
     r.picturesFileCreated = testing_util::fileExists(picturesPath);
     if (r.picturesFileCreated) r.pictures = testing_util::readFile(picturesPath);
     r.streamFileLeft = testing_util::fileExists(esPath);
-    platform::removeFile(picturesPath);
-    platform::removeFile(esPath);
     return r;
 }
 

@@ -91,13 +91,16 @@ struct DecodeResult {
     std::vector<uint8_t> pictures;  // the decoded-pictures file ("" when not created)
     bool picturesFileCreated = false;
     bool streamFileLeft = false;  // the elementary-stream file still exists afterwards
-    int width = 0;                // sourceWidth / sourceHeight published
+    int width = 0;                // the frame size the decoder published
     int height = 0;
+    int frames = 0;       // frames the decoder says it wrote
+    std::string message;  // the decoder's reason on failure
 };
 
-// Writes `stream` as the elementary-stream file of a job named `baseName` (in a temporary
-// module directory), runs runDecoder and collects the results; removes every file.
-DecodeResult decodeStream(const std::vector<uint8_t>& stream, const std::string& baseName);
+// Writes `stream` to an elementary-stream file in a temporary directory, runs the decoder
+// on it as the video stage does (a refused stream file is removed) and collects the
+// results; removes every file.
+DecodeResult decodeStream(const std::vector<uint8_t>& stream);
 
 // A base name unique to the running test case.
 std::string uniqueBaseName();

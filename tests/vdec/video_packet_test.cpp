@@ -22,7 +22,6 @@ using vdec_test::DecodeResult;
 using vdec_test::decodeStream;
 using vdec_test::fixture;
 using vdec_test::frameBytes;
-using vdec_test::uniqueBaseName;
 using vdec_test::VolFields;
 
 uint32_t bitsAt(const std::vector<uint8_t>& s, size_t bit, int n) {
@@ -107,7 +106,7 @@ class PacketFixtureTest : public ::testing::Test {
   protected:
     void SetUp() override {
         stream_ = fixture("mpeg4_packets.m4v");
-        clean_ = decodeStream(stream_, uniqueBaseName());
+        clean_ = decodeStream(stream_);
         ASSERT_EQ(clean_.success, 1) << clean_.output;
         ASSERT_TRUE(contains(clean_.output, "using resync marker.\n"));
         ASSERT_EQ(clean_.pictures.size(), 12 * frameBytes(176, 144));
@@ -139,7 +138,7 @@ TEST_F(PacketFixtureTest, MacroblocksOfAMissingPacketAreConcealed) {
         const Packet& b = packets[2];
         std::vector<uint8_t> cut = stream_;
         cut.erase(cut.begin() + long(a.byte), cut.begin() + long(b.byte));
-        DecodeResult r = decodeStream(cut, uniqueBaseName());
+        DecodeResult r = decodeStream(cut);
         EXPECT_EQ(r.success, 1) << r.output;
         ASSERT_EQ(r.pictures.size(), 12 * frameBytes(176, 144));
         Picture got(r.pictures, vop), clean(clean_.pictures, vop);
@@ -166,7 +165,7 @@ TEST_F(PacketFixtureTest, CorruptPacketRecoversAtTheNextPacket) {
         // The end of the packet becomes zeros: an invalid code that the decoder notices.
         const size_t zeros = std::min<size_t>(8, next.byte - damaged.byte - 4);
         std::fill(s.begin() + long(next.byte - zeros), s.begin() + long(next.byte), 0);
-        DecodeResult r = decodeStream(s, uniqueBaseName());
+        DecodeResult r = decodeStream(s);
         EXPECT_EQ(r.success, 1) << r.output;
         ASSERT_EQ(r.pictures.size(), 12 * frameBytes(176, 144));
         Picture got(r.pictures, vop), clean(clean_.pictures, vop);
@@ -189,7 +188,7 @@ TEST_F(PacketFixtureTest, PacketGoingBackFailsTheJob) {
     s.insert(s.end(), stream_.begin() + long(packets[1].byte),
              stream_.begin() + long(packets[2].byte));
     s.insert(s.end(), stream_.begin() + long(packets[3].byte), stream_.end());
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output, "video packet starts at macroblock")) << r.output;
     EXPECT_TRUE(r.pictures.empty());
@@ -247,7 +246,7 @@ TEST(HandMadePacketTest, HeaderExtensionMustRepeatTheVop) {
         {"intra_dc_vlc_thr", [](int*, int*, int*, int* d) { *d = 2; }, false},
     };
     for (const auto& c : cases) {
-        DecodeResult r = decodeStream(handMadePackets(10, true, c.change), uniqueBaseName());
+        DecodeResult r = decodeStream(handMadePackets(10, true, c.change));
         EXPECT_EQ(r.success, c.accepted ? 1 : 0) << c.name << ": " << r.output;
         if (c.accepted) {
             ASSERT_EQ(r.pictures.size(), frameBytes(176, 144)) << c.name;
@@ -260,15 +259,13 @@ TEST(HandMadePacketTest, HeaderExtensionMustRepeatTheVop) {
         }
     }
     // Without the extension every packet decodes too.
-    DecodeResult plain =
-        decodeStream(handMadePackets(1, false, [](int*, int*, int*, int*) {}), uniqueBaseName());
+    DecodeResult plain = decodeStream(handMadePackets(1, false, [](int*, int*, int*, int*) {}));
     EXPECT_EQ(plain.success, 1) << plain.output;
 }
 
 TEST(HandMadePacketTest, MacroblockNumberOutsideThePicture) {
     DecodeResult r = decodeStream(handMadePackets(
-                                      50, false, [](int*, int*, int*, int*) {}, 120),
-                                  uniqueBaseName());
+        50, false, [](int*, int*, int*, int*) {}, 120));
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output, "video packet starts at macroblock 120, expected 50 to 98!\n"))
         << r.output;
@@ -278,10 +275,10 @@ TEST(RepeatedHeaderTest, HeadersBeforeEveryIntraVop) {
     // libxvid repeats its stream headers in front of the intra VOP at picture 5.
     const std::vector<uint8_t> s = fixture("xvid_160x120_mpegquant.m4v");
     ASSERT_EQ(vdec_test::findStartCodes(s, 0xB0).size(), 2u);
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 1) << r.output;
     EXPECT_EQ(r.pictures.size(), 10 * frameBytes(160, 120));
-    DecodeResult stripped = decodeStream(vdec_test::stripRepeatedHeaders(s), uniqueBaseName());
+    DecodeResult stripped = decodeStream(vdec_test::stripRepeatedHeaders(s));
     EXPECT_EQ(r.pictures, stripped.pictures);
 
     // The headers of the sample description followed by the same headers at the start of
@@ -289,7 +286,7 @@ TEST(RepeatedHeaderTest, HeadersBeforeEveryIntraVop) {
     const std::vector<size_t> vops = vdec_test::findStartCodes(s, 0xB6);
     std::vector<uint8_t> twice(s.begin(), s.begin() + long(vops[0]));
     twice.insert(twice.end(), s.begin(), s.end());
-    DecodeResult doubled = decodeStream(twice, uniqueBaseName());
+    DecodeResult doubled = decodeStream(twice);
     EXPECT_EQ(doubled.success, 1) << doubled.output;
     EXPECT_EQ(doubled.pictures, r.pictures);
 }
@@ -298,7 +295,7 @@ TEST(RepeatedHeaderTest, LayerOfAnotherSizeFailsTheJob) {
     std::vector<uint8_t> s = fixture("xvid_qcif_4mv.m4v");
     const std::vector<uint8_t> other = fixture("xvid_160x120_mpegquant.m4v");
     s.insert(s.end(), other.begin(), other.end());
-    DecodeResult r = decodeStream(s, uniqueBaseName());
+    DecodeResult r = decodeStream(s);
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output,
                          "a repeated VOL header changes the video object layer, not supported!\n"))
@@ -318,7 +315,7 @@ TEST(ErrorRecoveryTest, ErrorEndsWithItsPicture) {
                      shellQuote(path)),
               0);
     const std::vector<uint8_t> s = readFile(path);
-    DecodeResult clean = decodeStream(s, uniqueBaseName());
+    DecodeResult clean = decodeStream(s);
     ASSERT_EQ(clean.success, 1);
     std::vector<size_t> pictures;
     for (size_t i = 0; i + 3 < s.size(); ++i)
@@ -327,7 +324,7 @@ TEST(ErrorRecoveryTest, ErrorEndsWithItsPicture) {
     std::vector<uint8_t> damaged = s;
     const size_t middle = (pictures[1] + pictures[2]) / 2;
     std::fill(damaged.begin() + long(middle), damaged.begin() + long(middle + 6), 0);
-    DecodeResult r = decodeStream(damaged, uniqueBaseName());
+    DecodeResult r = decodeStream(damaged);
     EXPECT_EQ(r.success, 1) << r.output;
     const size_t fb = frameBytes(176, 144);
     ASSERT_EQ(r.pictures.size(), 8 * fb);
@@ -346,7 +343,7 @@ TEST(DataPartitioningTest, StillRefused) {
                      "-data_partitioning 1 -ps 200 -f m4v " +
                      shellQuote(path)),
               0);
-    DecodeResult r = decodeStream(readFile(path), uniqueBaseName());
+    DecodeResult r = decodeStream(readFile(path));
     EXPECT_EQ(r.success, 0);
     EXPECT_TRUE(contains(r.output, "using resync marker.\nUsing data partition.\n")) << r.output;
     EXPECT_FALSE(r.streamFileLeft);

@@ -4,14 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "core/job_files.h"
-#include "platform/platform.h"
 #include "testing/test_util.h"
 #include "vdec/dec_records.h"
 #include "vdec/vdec.h"
@@ -49,21 +44,14 @@ void PrintTo(const ConsistencyCase& c, std::ostream* os) {
 
 class DecoderConsistencyTest : public ::testing::TestWithParam<ConsistencyCase> {};
 
-// Decodes `stream` with the converter's decoder, as the video stage does: from the
-// elementary-stream file in moduleDir into the decoded-pictures file of the current
-// directory, under a base name of this test case alone.
-std::vector<uint8_t> decodeWithOurDecoder(const TempDir& dir, const std::string& name,
-                                          const std::vector<uint8_t>& stream) {
-    g_context.moduleDir = dir.path();
-    g_context.baseName = "venc_consistency_" + name + "_" + std::to_string(getpid());
-    testing_util::writeFile(videoEsFilePath(), stream);
-    g_context.success = 1;
-    runDecoder();
-    EXPECT_EQ(g_context.success, 1);
-    std::vector<uint8_t> pictures = readFile(decodedPicturesPath());
-    platform::removeFile(decodedPicturesPath());
-    platform::removeFile(videoEsFilePath());
-    return pictures;
+// Decodes `stream` with the converter's decoder into `pictures`.
+DecoderResult decodeWithOurDecoder(const TempDir& dir, const std::vector<uint8_t>& stream,
+                                   std::vector<uint8_t>* pictures) {
+    const std::string esPath = dir.file("stream.m4v"), picturesPath = dir.file("decoded.yuv");
+    testing_util::writeFile(esPath, stream);
+    const DecoderResult r = runDecoderOnFile(esPath, picturesPath);
+    *pictures = readFile(picturesPath);
+    return r;
 }
 
 TEST_P(DecoderConsistencyTest, DecoderReproducesTheReconstruction) {
@@ -91,13 +79,16 @@ TEST_P(DecoderConsistencyTest, DecoderReproducesTheReconstruction) {
             vol.iQuantType = c.quantType;
             vop.iIntraQP = c.intraQP;
         });
-    const std::vector<uint8_t> decoded = decodeWithOurDecoder(dir, c.name, run.stream);
+    std::vector<uint8_t> decoded;
+    const DecoderResult r = decodeWithOurDecoder(dir, run.stream, &decoded);
     ::testing::internal::GetCapturedStdout();
 
     ASSERT_EQ(run.success, 1);
     ASSERT_EQ(run.vops, c.frames);
-    EXPECT_EQ(g_context.sourceWidth, c.width);
-    EXPECT_EQ(g_context.sourceHeight, c.height);
+    EXPECT_TRUE(r.ok) << r.message;
+    EXPECT_EQ(r.width, c.width);
+    EXPECT_EQ(r.height, c.height);
+    EXPECT_EQ(r.frames, c.frames);
     const size_t frame = frameBytes(c.width, c.height);
     ASSERT_EQ(run.recon.size(), frame * static_cast<size_t>(c.frames));
     ASSERT_EQ(decoded.size(), run.recon.size());

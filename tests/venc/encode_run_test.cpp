@@ -9,8 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "core/context.h"
-#include "pipeline/job_driver.h"
 #include "testing/test_util.h"
 #include "venc/venc.h"
 #include "venc_test_util.h"
@@ -27,7 +25,7 @@ using venc_test::frameBytes;
 using venc_test::InProcessRun;
 using venc_test::parseVops;
 using venc_test::runEncode;
-using venc_test::setSourceJob;
+using venc_test::sourceJob;
 
 constexpr double kMinOraclePsnr = 40.0;
 
@@ -346,17 +344,16 @@ TEST(EncodeRunTest, ShortWriteEndsTheRun) {
     TempDir dir;
     const std::string input = dir.file("in.yuv");
     venc_test::makeFlatInput(input, 176, 144, {1, 2, 3});
-    setSourceJob(176, 144, 8, 8);
-    g_context.output = std::fopen("/dev/full", "wb");
-    ASSERT_NE(g_context.output, nullptr);
-    std::setvbuf(g_context.output, nullptr, _IONBF, 0);
+    FILE* full = std::fopen("/dev/full", "wb");
+    ASSERT_NE(full, nullptr);
+    std::setvbuf(full, nullptr, _IONBF, 0);
     venc_test::ModeRecords records;
     encResetSourceFrameNumber();
-    encodeVideo(input);
-    std::fclose(g_context.output);
-    g_context.output = nullptr;
-    EXPECT_EQ(g_context.success, 0);
-    EXPECT_EQ(encCodedVopCount(), 0);
+    const EncoderResult r = encodeVideo(input, full, sourceJob(176, 144, 8, 8));
+    std::fclose(full);
+    EXPECT_FALSE(r.ok);
+    EXPECT_FALSE(r.message.empty());
+    EXPECT_EQ(r.vops, 0);
 }
 
 TEST(EncodeCommandTest, UsageErrorsAndHelp) {

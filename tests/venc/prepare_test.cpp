@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
 
 #include "venc/enc_prepare.h"
 #include "venc_test_util.h"
@@ -167,9 +169,33 @@ TEST(ScalerTest, CropTakesTheWindow) {
         for (int x = 0; x < 64; ++x) ASSERT_EQ(outV[y * 64 + x], v[(y + 4) * 88 + x + 8]);
 }
 
+// A source frame whose crop window holds inside(x, y) in every plane (in the plane's own
+// coordinates) and whose margins hold `nearMargin` (left, top) or `farMargin` (right,
+// bottom).
+template <class Inside>
+std::vector<uint8_t> framedSource(int sw, int sh, const EncCropWindow& w, Inside inside,
+                                  uint8_t nearMargin, uint8_t farMargin) {
+    std::vector<uint8_t> f(frameBytes(sw, sh));
+    uint8_t* plane = f.data();
+    for (int k = 0; k < 3; ++k) {
+        const int div = k == 0 ? 1 : 2;
+        const int pw = sw / div, ph = sh / div;
+        const int left = w.left / div, top = w.top / div;
+        const int right = left + w.width / div, bottom = top + w.height / div;
+        for (int y = 0; y < ph; ++y)
+            for (int x = 0; x < pw; ++x) {
+                const bool near = x < left || y < top, far = x >= right || y >= bottom;
+                plane[y * pw + x] = near ? nearMargin : far ? farMargin : inside(x - left, y - top);
+            }
+        plane += static_cast<size_t>(pw) * ph;
+    }
+    return f;
+}
+
 // Odd, tiny and strongly stretched sources stay inside their buffers (run under the
-// address sanitizer) and give a frame of the target size.
-TEST(ScalerTest, OddAndTinySourcesAreSafe) {
+// address sanitizer) and take nothing but their crop window: a flat window comes out flat
+// in every plane, and a ramp comes out within the ramp's values, starting with its first.
+TEST(ScalerTest, OddAndTinySourcesGiveTheirWindowOnly) {
     struct Case {
         int sw, sh;
         uint16_t left, top, horizontal, vertical;
@@ -179,13 +205,38 @@ TEST(ScalerTest, OddAndTinySourcesAreSafe) {
         {1, 1, 0, 0, 0, 0, 16, 16},       {3, 5, 0, 0, 0, 0, 176, 144},
         {7, 5, 1, 1, 2, 2, 176, 144},     {33, 17, 3, 1, 5, 3, 128, 96},
         {177, 145, 0, 0, 0, 0, 176, 144}, {2000, 3, 0, 0, 0, 0, 16, 16},
-        {5, 3000, 0, 0, 0, 0, 160, 128},
+        {5, 3000, 0, 0, 0, 0, 160, 128},  {176, 144, 20, 10, 60, 40, 128, 96},
+        {64, 48, 4, 2, 10, 6, 176, 144},
     };
+    constexpr uint8_t kFlat = 77, kRampLow = 16, kRampHigh = 200;
     for (const Case& c : cases) {
         EncCropWindow w;
         ASSERT_TRUE(encCropWindowOf(c.sw, c.sh, c.left, c.top, c.horizontal, c.vertical, 1, &w));
-        const auto src = randomFrame(c.sw, c.sh, 5);
-        EXPECT_EQ(prepare(src, c.sw, c.sh, c.tw, c.th, w).size(), frameBytes(c.tw, c.th));
+        const std::string what = std::to_string(c.sw) + "x" + std::to_string(c.sh) + " -> " +
+                                 std::to_string(c.tw) + "x" + std::to_string(c.th);
+
+        const auto flat = prepare(framedSource(
+                                      c.sw, c.sh, w, [](int, int) { return kFlat; }, 0, 255),
+                                  c.sw, c.sh, c.tw, c.th, w);
+        ASSERT_EQ(flat.size(), frameBytes(c.tw, c.th));
+        EXPECT_EQ(std::count(flat.begin(), flat.end(), kFlat), static_cast<long>(flat.size()))
+            << what;
+
+        const int span = w.width + w.height;
+        const auto ramp = prepare(
+            framedSource(
+                c.sw, c.sh, w,
+                [span](int x, int y) {
+                    return static_cast<uint8_t>(kRampLow + (x + y) * (kRampHigh - kRampLow) / span);
+                },
+                0, 255),
+            c.sw, c.sh, c.tw, c.th, w);
+        EXPECT_EQ(*std::min_element(ramp.begin(), ramp.end()), kRampLow) << what;
+        EXPECT_LE(*std::max_element(ramp.begin(), ramp.end()), kRampHigh) << what;
+        EXPECT_EQ(ramp[0], kRampLow) << what;
+        if (w.width >= 2 && w.height >= 2) {  // U has a window of its own and starts there too
+            EXPECT_EQ(ramp[static_cast<size_t>(c.tw) * c.th], kRampLow) << what;
+        }
     }
 }
 

@@ -6,8 +6,6 @@
 #include <cstdio>
 #include <regex>
 
-#include "core/context.h"
-
 namespace venc_test {
 
 std::string bitString(const uint8_t* data, size_t bytes) {
@@ -91,17 +89,13 @@ EncodeResult encodeFile(const std::string& options, const std::string& input,
                      testing_util::shellQuote(output));
 }
 
-void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate) {
-    ConversionContext& c = g_context;
-    c.success = 1;
-    c.sourceWidth = sourceWidth;
-    c.sourceHeight = sourceHeight;
-    c.sourceFrameRate = sourceRate;
-    c.frameRate = targetRate;
-    c.cropEnabled = 1;
-    c.cropLeft = c.cropTop = c.cropHorizontal = c.cropVertical = 0;
-    c.videoBytes = 0;
-    c.videoProgress = 0;
+EncoderJob sourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate) {
+    EncoderJob job;
+    job.sourceWidth = sourceWidth;
+    job.sourceHeight = sourceHeight;
+    job.sourceFrameRate = sourceRate;
+    job.frameRate = targetRate;
+    return job;
 }
 
 InProcessRun encodeInProcess(const testing_util::TempDir& dir, const std::string& input,
@@ -109,23 +103,22 @@ InProcessRun encodeInProcess(const testing_util::TempDir& dir, const std::string
                              uint32_t targetRate,
                              const std::function<void(EncVolMode&, EncVopMode&)>& configure) {
     InProcessRun run;
-    ConversionContext& c = g_context;
-    setSourceJob(sourceWidth, sourceHeight, sourceRate, targetRate);
+    EncoderJob job = sourceJob(sourceWidth, sourceHeight, sourceRate, targetRate);
+    std::atomic<int32_t> progress{0};
+    job.progress = &progress;
     const std::string streamPath = dir.file("inproc.m4v"), reconPath = dir.file("inproc.yuv");
-    c.output = std::fopen(streamPath.c_str(), "wb");
-    FILE* recon = std::fopen(reconPath.c_str(), "wb");
+    FILE* output = std::fopen(streamPath.c_str(), "wb");
+    job.reconstruction = std::fopen(reconPath.c_str(), "wb");
     ModeRecords records;
     configure(records.vol, records.vop);
     encResetSourceFrameNumber();
-    encSetReconstructionFile(recon);
-    encodeVideo(input);
-    encSetReconstructionFile(nullptr);
-    std::fclose(recon);
-    std::fclose(c.output);
-    c.output = nullptr;
-    run.success = c.success;
-    run.vops = encCodedVopCount();
-    run.progress = c.videoProgress;
+    const EncoderResult r = encodeVideo(input, output, job);
+    std::fclose(job.reconstruction);
+    std::fclose(output);
+    run.success = r.ok ? 1 : 0;
+    run.vops = r.vops;
+    run.bytes = r.bytes;
+    run.progress = progress;
     run.stream = testing_util::readFile(streamPath);
     run.recon = testing_util::readFile(reconPath);
     return run;

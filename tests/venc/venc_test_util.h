@@ -58,14 +58,14 @@ EncodeResult runEncode(const std::string& args);
 EncodeResult encodeFile(const std::string& options, const std::string& input,
                         const std::string& output);
 
-// Sets the job fields an encoding run reads: the source size, the two frame rates, no crop,
-// counters at 0 and success 1.
-void setSourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate);
+// A job over pictures of the source size at the two frame rates, without crop.
+EncoderJob sourceJob(int sourceWidth, int sourceHeight, uint32_t sourceRate, uint32_t targetRate);
 
 // What an in-process run leaves: its outcome, the stream and the reconstruction.
 struct InProcessRun {
     int success = 0;
     int vops = 0;
+    int32_t bytes = 0;
     int progress = 0;
     std::vector<uint8_t> stream, recon;
 };

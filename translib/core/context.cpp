@@ -6,6 +6,17 @@
 #include "platform/platform.h"
 
 ConversionContext g_context;
+AacTrackParams g_aacParams;
+
+void resetJob() {
+    ConversionContext& c = g_context;
+    if (c.output) std::fclose(c.output);
+    if (c.pcmFile) std::fclose(c.pcmFile);
+    static_cast<ConversionJobState&>(c) = ConversionJobState();
+    c.success = 1;
+    c.videoProgress = 0;
+    c.audioProgress = 0;
+}
 
 int logError(const char* format, ...) {
     va_list args;

@@ -22,7 +22,9 @@ struct JobSettings {
     uint8_t rotate = 0;         // always 0: no picture is ever rotated
 };
 
-struct ConversionContext {
+// Everything of the context that belongs to one job; resetJob() puts it back to these
+// values.
+struct ConversionJobState {
     // 0 = the job failed, 1 = good so far, 2 = good but the source frame rate is irregular.
     int32_t success = 0;
 
@@ -54,7 +56,6 @@ struct ConversionContext {
 
     // Audio kind: 1 = AAC decoded to PCM while demultiplexing, 0 = AMR frames in memory.
     uint8_t isAac = 0;
-    void* aacDecoder = nullptr;  // NeAACDecHandle of the AAC track
 
     // AMR frames collected while demultiplexing.
     std::vector<uint8_t> amrBuffer;
@@ -75,10 +76,6 @@ struct ConversionContext {
     uint32_t fileTag = 0;
     uint32_t sourceFrameRate = 0;
 
-    // Progress counters, polled by the user interface thread while a stage runs.
-    std::atomic<int32_t> videoProgress{0};  // frames taken by the encoder
-    std::atomic<int32_t> audioProgress{0};  // AMR frames decoded
-
     // Size of the frames in the decoded-pictures file, published by the video decoder.
     int32_t sourceWidth = 0;
     int32_t sourceHeight = 0;
@@ -91,7 +88,38 @@ struct ConversionContext {
     float frameRateDeviation = 0.0f;
 };
 
+struct ConversionContext : ConversionJobState {
+    // Progress counters, polled by the user interface thread while a stage runs; their
+    // addresses stay valid for the whole process.
+    std::atomic<int32_t> videoProgress{0};  // frames taken by the encoder
+    std::atomic<int32_t> audioProgress{0};  // AMR frames decoded
+
+    // NeAACDecHandle of the AAC track. It outlives the job: the next AAC track closes it
+    // when it opens its own.
+    void* aacDecoder = nullptr;
+};
+
 extern ConversionContext g_context;
+
+// Puts the context back to where a job starts: the settings, names, counts, statistics and
+// collected audio of the job before are forgotten, the files it holds (output, PCM file)
+// are closed, the progress counters are 0 and `success` is 1. The job driver starts every
+// job with it.
+void resetJob();
+
+// The stream parameters of the AAC track, kept beside the decoder instance
+// (g_context.aacDecoder). The demultiplexer sets them from the track's AudioSpecificConfig
+// when it sets the track up and writes the track's values back before each step's samples;
+// opening the decoder records whether it accepted the configuration; the stream sink
+// records the channel count the decoder reports for each frame. A track whose count rises
+// above 2 is given up.
+struct AacTrackParams {
+    uint32_t rate = 0;
+    uint8_t sfIndex = 0;
+    uint32_t channels = 0;
+    bool initialized = false;  // the decoder accepted the AudioSpecificConfig
+};
+extern AacTrackParams g_aacParams;
 
 // The pipeline's error log: prints the formatted line and a newline on standard output,
 // sets `success` to 0 and returns 1. Every error of the pipeline and the demultiplexer

@@ -9,6 +9,7 @@
 #include "demux/es_out.h"
 
 struct ByteStream;
+struct DemuxHooks;
 
 // Kinds of parsed box contents; each record type below names its own.
 enum class BoxKind {
@@ -77,23 +78,24 @@ T* boxData(const Mp4Box* box) {
     return static_cast<T*>(box->data.get());
 }
 
-constexpr uint32_t ATOM_root = VLC_FOURCC('r', 'o', 'o', 't');
-constexpr uint32_t ATOM_uuid = VLC_FOURCC('u', 'u', 'i', 'd');
-constexpr uint32_t ATOM_moov = VLC_FOURCC('m', 'o', 'o', 'v');
-constexpr uint32_t ATOM_foov = VLC_FOURCC('f', 'o', 'o', 'v');
-constexpr uint32_t ATOM_free = VLC_FOURCC('f', 'r', 'e', 'e');
-constexpr uint32_t ATOM_skip = VLC_FOURCC('s', 'k', 'i', 'p');
-constexpr uint32_t ATOM_cmov = VLC_FOURCC('c', 'm', 'o', 'v');
-constexpr uint32_t ATOM_mvhd = VLC_FOURCC('m', 'v', 'h', 'd');
-constexpr uint32_t ATOM_mp4a = VLC_FOURCC('m', 'p', '4', 'a');
-constexpr uint32_t ATOM_samr = VLC_FOURCC('s', 'a', 'm', 'r');
-constexpr uint32_t ATOM_drms = VLC_FOURCC('d', 'r', 'm', 's');
+constexpr uint32_t ATOM_root = fourcc('r', 'o', 'o', 't');
+constexpr uint32_t ATOM_uuid = fourcc('u', 'u', 'i', 'd');
+constexpr uint32_t ATOM_moov = fourcc('m', 'o', 'o', 'v');
+constexpr uint32_t ATOM_foov = fourcc('f', 'o', 'o', 'v');
+constexpr uint32_t ATOM_free = fourcc('f', 'r', 'e', 'e');
+constexpr uint32_t ATOM_skip = fourcc('s', 'k', 'i', 'p');
+constexpr uint32_t ATOM_cmov = fourcc('c', 'm', 'o', 'v');
+constexpr uint32_t ATOM_mvhd = fourcc('m', 'v', 'h', 'd');
+constexpr uint32_t ATOM_mp4a = fourcc('m', 'p', '4', 'a');
+constexpr uint32_t ATOM_samr = fourcc('s', 'a', 'm', 'r');
+constexpr uint32_t ATOM_drms = fourcc('d', 'r', 'm', 's');
 
 // Bytes of a box's header: 8, plus 8 with a 64-bit size, plus 16 for "uuid".
 int mp4_BoxHeaderSize(const Mp4Box* box);
 
-// Reads the whole tree; returns the root (type "root", size = file size).
-Mp4Box* MP4_ReadRoot(ByteStream* s);
+// Reads the whole tree; returns the root (type "root", size = file size). The header of
+// every audio sample entry read is reported to hooks->audioSampleEntry (hooks may be none).
+Mp4Box* MP4_ReadRoot(ByteStream* s, const DemuxHooks* hooks = nullptr);
 // Reads the box at the current position with its contents and children, or none.
 Mp4Box* MP4_ReadBox(ByteStream* s, Mp4Box* parent);
 // The container reader: reads the children of a box. 1, or 0 on failure.

@@ -7,10 +7,10 @@
 #include <cstring>
 
 #include "core/context.h"
-#include "core/job_files.h"
 #include "demux/box.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
+#include "demux/demux.h"
 #include "demux/demux_log.h"
 
 namespace {
@@ -29,15 +29,15 @@ uint64_t readBe64(const uint8_t* p) {
     return static_cast<uint64_t>(readBe32(p)) << 32 | readBe32(p + 4);
 }
 
-// The audio codec of the movie, decided by the sample entry whose header is read last.
+// The hooks of the tree MP4_ReadRoot is reading; none outside it.
+const DemuxHooks* g_readHooks = nullptr;
+
+// The audio codec of the movie, decided by the sample entry whose header is read last;
+// the owner hears of every such header.
 void noteAudioSampleEntry(uint32_t type) {
-    ConversionContext& c = g_context;
-    if (type == ATOM_mp4a) {
-        c.isAac = 1;
-        openPcmFile();
-    } else if (type == ATOM_samr) {
-        c.isAac = 0;
-    }
+    if (type != ATOM_mp4a && type != ATOM_samr) return;
+    g_context.isAac = type == ATOM_mp4a ? 1 : 0;
+    if (g_readHooks && g_readHooks->audioSampleEntry) g_readHooks->audioSampleEntry(type);
 }
 
 // Reads the header of the box at the current position without moving. False when it
@@ -230,14 +230,17 @@ int MP4_ReadBoxSkip(ByteStream* s, Mp4Box* box) {
     return 1;
 }
 
-Mp4Box* MP4_ReadRoot(ByteStream* s) {
+Mp4Box* MP4_ReadRoot(ByteStream* s, const DemuxHooks* hooks) {
     Mp4Box* root = new Mp4Box;
     root->type = ATOM_root;
     root->position = 0;
     root->shortSize = 1;
     root->size = static_cast<uint64_t>(bs_Size(s));
     root->depth = 0;
-    if (!MP4_ReadBoxContainerChildren(s, root)) return root;
+    g_readHooks = hooks;
+    const int read = MP4_ReadBoxContainerChildren(s, root);
+    g_readHooks = nullptr;
+    if (!read) return root;
 
     // A compressed movie header would be replaced by its decompressed box; decompression
     // is not supported, so no cmov ever holds one and the tree stays as read.

@@ -12,7 +12,7 @@ struct BoxTableRow {
 };
 
 constexpr uint32_t F(char a, char b, char c, char d) {
-    return VLC_FOURCC(a, b, c, d);
+    return fourcc(a, b, c, d);
 }
 constexpr char kCopyright = static_cast<char>(0xA9);
 

@@ -23,7 +23,7 @@ int MP4_ReadBox_cmov(ByteStream* s, Mp4Box* box) {
     BoxDcom* dcom = boxData<BoxDcom>(MP4_FindBox(box, "dcom"));
     BoxCmvd* cmvd = boxData<BoxCmvd>(MP4_FindBox(box, "cmvd"));
     if (dcom && cmvd && !cmvd->data.empty()) {
-        if (dcom->algorithm == VLC_FOURCC('z', 'l', 'i', 'b'))
+        if (dcom->algorithm == fourcc('z', 'l', 'i', 'b'))
             log_Debug("read box: \"cmov\" zlib unsupported");
         else
             log_Debug("read box: \"cmov\" compression algorithm : %4.4s not supported",

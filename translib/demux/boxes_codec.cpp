@@ -27,7 +27,7 @@ uint32_t readDescriptorLength(BoxCursor& c) {
     return length;
 }
 
-void fourcc(uint32_t code, char out[5]) {
+void fourccText(uint32_t code, char out[5]) {
     std::memcpy(out, &code, 4);
     out[4] = '\0';
 }
@@ -112,7 +112,7 @@ int MP4_ReadBox_d263(ByteStream* s, Mp4Box* box) {
         r.level = c.u8();
         r.profile = c.u8();
         char vendor[5];
-        fourcc(r.vendor, vendor);
+        fourccText(r.vendor, vendor);
         std::printf(
             "parsing box of type 'd263':\n vendor: %s ; decoder version: %d ; H263: profile %d @ "
             "level %d.\n",
@@ -136,7 +136,7 @@ int MP4_ReadBox_damr(ByteStream* s, Mp4Box* box) {
             }
         }
         char vendor[5];
-        fourcc(r.vendor, vendor);
+        fourccText(r.vendor, vendor);
         std::printf(
             "parsing box of type 'damr':\n vendor: %s ; decoder version: %d ; AMR: mode=%d, "
             "mode_change_period=%d, frames_per_sample=%d.\n",

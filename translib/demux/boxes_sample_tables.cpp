@@ -93,7 +93,7 @@ int MP4_ReadBox_stsz(ByteStream* s, Mp4Box* box) {
 }
 
 int MP4_ReadBox_stco_co64(ByteStream* s, Mp4Box* box) {
-    const bool wide = box->type == VLC_FOURCC('c', 'o', '6', '4');
+    const bool wide = box->type == fourcc('c', 'o', '6', '4');
     return mp4_ReadRecordBox<BoxStco>(s, box, [wide](BoxCursor& c, BoxStco& r) {
         mp4_ReadFullHeader(c, r);
         uint32_t declared = c.u32();

@@ -9,10 +9,8 @@
 #include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
-#include "demux/demux_internal.h"
 #include "demux/demux_log.h"
 #include "demux/track.h"
-#include "pipeline/es_dump.h"
 
 namespace {
 
@@ -22,7 +20,8 @@ struct DemuxModule {
     int (*demux)(DemuxModule*) = nullptr;
     int (*control)(DemuxModule*, int, va_list) = nullptr;
     Mp4Demux* state = nullptr;
-    void (*closeOutput)(EsOut*) = nullptr;  // esdump_Close for the pipeline's sink
+    void (*closeOutput)(EsOut*) = nullptr;  // how the owner closes its sink
+    DemuxHooks hooks;
 };
 
 DemuxModule g_module;
@@ -55,11 +54,10 @@ int mp4_Open(DemuxModule* module) {
         return -1;
     }
     static const uint32_t kFirstBoxTypes[] = {
-        VLC_FOURCC('f', 't', 'y', 'p'), VLC_FOURCC('m', 'o', 'o', 'v'),
-        VLC_FOURCC('f', 'o', 'o', 'v'), VLC_FOURCC('m', 'o', 'o', 'f'),
-        VLC_FOURCC('m', 'd', 'a', 't'), VLC_FOURCC('u', 'd', 't', 'a'),
-        VLC_FOURCC('f', 'r', 'e', 'e'), VLC_FOURCC('s', 'k', 'i', 'p'),
-        VLC_FOURCC('w', 'i', 'd', 'e'), VLC_FOURCC('p', 'n', 'o', 't')};
+        fourcc('f', 't', 'y', 'p'), fourcc('m', 'o', 'o', 'v'), fourcc('f', 'o', 'o', 'v'),
+        fourcc('m', 'o', 'o', 'f'), fourcc('m', 'd', 'a', 't'), fourcc('u', 'd', 't', 'a'),
+        fourcc('f', 'r', 'e', 'e'), fourcc('s', 'k', 'i', 'p'), fourcc('w', 'i', 'd', 'e'),
+        fourcc('p', 'n', 'o', 't')};
     uint32_t first;
     std::memcpy(&first, p + 4, 4);
     bool known = false;
@@ -79,6 +77,7 @@ int mp4_Open(DemuxModule* module) {
     module->control = mp4_Control;
     Mp4Demux* demux = new Mp4Demux;
     demux->out = module->output;
+    demux->hooks = module->hooks;
     demux->fileSize = bs_Size(s);
     module->state = demux;
     auto fail = [&]() {
@@ -87,7 +86,7 @@ int mp4_Open(DemuxModule* module) {
         return -1;
     };
 
-    demux->root = MP4_ReadRoot(s);
+    demux->root = MP4_ReadRoot(s, &module->hooks);
     if (!demux->root) {
         log_Warning("MP4 plugin discarded (not a valid file)");
         return fail();
@@ -95,9 +94,9 @@ int mp4_Open(DemuxModule* module) {
     MP4_DumpBoxTree(demux->root);
 
     if (BoxFtyp* ftyp = boxData<BoxFtyp>(MP4_FindBox(demux->root, "/ftyp"))) {
-        if (ftyp->majorBrand == VLC_FOURCC('3', 'g', 'p', '5'))
+        if (ftyp->majorBrand == fourcc('3', 'g', 'p', '5'))
             log_Debug("3GP file version %d.", static_cast<int>(ftyp->minorVersion));
-        else if (ftyp->majorBrand == VLC_FOURCC('i', 's', 'o', 'm'))
+        else if (ftyp->majorBrand == fourcc('i', 's', 'o', 'm'))
             log_Debug("ISO Media file (isom) version %d.", static_cast<int>(ftyp->minorVersion));
         else
             log_Debug("unrecognized major file specification (%4.4s).",
@@ -156,7 +155,7 @@ int mp4_Open(DemuxModule* module) {
         }
         do {
             trak = trak->next;
-        } while (trak && trak->type != VLC_FOURCC('t', 'r', 'a', 'k'));
+        } while (trak && trak->type != fourcc('t', 'r', 'a', 'k'));
     }
     return 0;
 }
@@ -327,49 +326,28 @@ void mp4_Close(DemuxModule* module) {
 
 }  // namespace
 
-namespace {
-
-// Opens the source on an open sink; on failure the sink is closed too.
-int openModule(EsOut* output, void (*closeOutput)(EsOut*)) {
-    g_module.output = output;
-    g_module.closeOutput = closeOutput;
+int DEMUX_Open(const DemuxOpenArgs& args) {
+    if (!args.sourcePath || !args.sink || !args.closeSink) {
+        logError("DEMUX_Open, invalid input parameters");
+        if (args.sink && args.closeSink) args.closeSink(args.sink);
+        return -1;
+    }
+    if (isOpen()) DEMUX_Close();
+    g_module = DemuxModule();
+    if (fs_Open(args.sourcePath, &g_module.stream) != 0) {
+        g_module = DemuxModule();
+        args.closeSink(args.sink);
+        return -1;
+    }
+    g_module.output = args.sink;
+    g_module.closeOutput = args.closeSink;
+    g_module.hooks = args.hooks;
     if (mp4_Open(&g_module) == 0) return 0;
     logError("DEMUX_Open, call mp4_Open, return failed");
-    closeOutput(g_module.output);
+    args.closeSink(args.sink);
     fs_Close(g_module.stream);
     g_module = DemuxModule();
     return -1;
-}
-
-}  // namespace
-
-int DEMUX_Open(int argc, const DemuxOpenArgs* args) {
-    if (argc != 2) logError("DEMUX_Open, invalid input parameters");
-    if (!args || !args->sourcePath || !args->sinkDir) return -1;
-    if (isOpen()) DEMUX_Close();
-    g_module = DemuxModule();
-    if (fs_Open(args->sourcePath, &g_module.stream) != 0) {
-        g_module = DemuxModule();
-        return -1;
-    }
-    EsOut* output = nullptr;
-    if (esdump_Open(args->sinkDir, &output) != 0) {
-        fs_Close(g_module.stream);
-        g_module = DemuxModule();
-        return -1;
-    }
-    return openModule(output, esdump_Close);
-}
-
-int DEMUX_OpenWithSink(const char* sourcePath, EsOut* sink, void (*closeSink)(EsOut*)) {
-    if (isOpen()) DEMUX_Close();
-    g_module = DemuxModule();
-    if (fs_Open(sourcePath, &g_module.stream) != 0) {
-        g_module = DemuxModule();
-        closeSink(sink);
-        return -1;
-    }
-    return openModule(sink, closeSink);
 }
 
 int DEMUX_Demux() {

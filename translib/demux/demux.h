@@ -7,17 +7,35 @@
 
 #include "demux/es_out.h"
 
-// The two texts DEMUX_Open takes: the source movie, and the directory (with its trailing
-// '/') into which the stream sink writes its stream files.
-struct DemuxOpenArgs {
-    const char* sourcePath;
-    const char* sinkDir;
+// What the demultiplexer tells its owner while it opens the movie. Reading boxes and
+// setting up tracks have no effect outside the demultiplexer but these calls, the stream
+// sink's and the context fields the demultiplexer fills (isAac, the source video
+// statistics, g_aacParams). Every hook may be none.
+struct DemuxHooks {
+    // The header of an audio sample entry was read: `type` is mp4a or samr. isAac already
+    // tells which of the two was read last (the last one decides).
+    void (*audioSampleEntry)(uint32_t type) = nullptr;
+    // An AAC track is being set up; `config` (`length` bytes, none when the track has no
+    // decoder-specific bytes) is its AudioSpecificConfig. g_aacParams already holds the
+    // stream's rate, sampling-frequency index and channel count; the owner opens the AAC
+    // decoder on the configuration and records whether it accepted it.
+    void (*aacTrackOpened)(const uint8_t* config, int32_t length) = nullptr;
 };
 
-// Opens the demultiplexer; argc must be 2. Returns 0 when open, -1 otherwise. Errors
-// logged while opening (protected content, a stream that cannot be created, a negative
-// sample delta) clear `success`: the caller gives the job up when it finds it 0.
-int DEMUX_Open(int argc, const DemuxOpenArgs* args);
+// What DEMUX_Open takes: the source movie, the stream sink its owner has opened (which
+// receives every stream and sample), how to close that sink, and the hooks.
+struct DemuxOpenArgs {
+    const char* sourcePath = nullptr;
+    EsOut* sink = nullptr;
+    void (*closeSink)(EsOut* sink) = nullptr;  // runs when the demultiplexer closes
+    DemuxHooks hooks;
+};
+
+// Opens the demultiplexer on the source. Returns 0 when open, -1 otherwise; when opening
+// fails the sink is closed at once. Errors logged while opening (protected content, a
+// stream that cannot be created, a negative sample delta) clear `success`: the caller gives
+// the job up when it finds it 0.
+int DEMUX_Open(const DemuxOpenArgs& args);
 // One step: advances the movie by a tenth of a second and sends every sample due.
 // 0 while more may follow, -1 when nothing is left (or nothing is open).
 int DEMUX_Demux();
@@ -36,15 +54,3 @@ enum DemuxQuery : int {
     DEMUX_GET_FPS = 5,
     DEMUX_GET_META = 6,
 };
-
-// The stream parameters of the AAC track, kept beside the decoder instance
-// (g_context.aacDecoder). The demultiplexer sets them when it opens the decoder and writes
-// the track's values back before each step's samples; the stream sink records the channel
-// count the decoder reports for each frame. A track whose count rises above 2 is given up.
-struct AacTrackParams {
-    uint32_t rate = 0;
-    uint8_t sfIndex = 0;
-    uint32_t channels = 0;
-    bool initialized = false;  // the decoder accepted the AudioSpecificConfig
-};
-extern AacTrackParams g_aacParams;

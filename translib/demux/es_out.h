@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "core/fourcc.h"
+
 // ---- Blocks ------------------------------------------------------------------------------
 
 struct Block {
@@ -22,14 +24,6 @@ void block_Free(Block* block);
 // ---- Elementary stream descriptors -------------------------------------------------------
 
 enum EsCategory : int32_t { UNKNOWN_ES = 0, VIDEO_ES = 1, AUDIO_ES = 2, SPU_ES = 3 };
-
-// Four-character code as the four bytes in memory order (so "mp4v" is m, p, 4, v).
-constexpr uint32_t VLC_FOURCC(char a, char b, char c, char d) {
-    return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
-           static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
-}
 
 constexpr int kPaletteBytes = 1028;
 

@@ -1,28 +1,21 @@
 // Track setup: stream kind and descriptor, chunk table with time runs, the source video
-// statistics, and the AAC decoder of an mp4a track.
-
-#include <neaacdec.h>
+// statistics, and the stream parameters of an mp4a track.
 
 #include <cinttypes>
 #include <cstring>
 
-#include "audio/resampler.h"
 #include "core/context.h"
 #include "demux/box_records.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
 #include "demux/track.h"
 
-AacTrackParams g_aacParams;
-
 namespace {
 
-constexpr uint32_t ATOM_vide = VLC_FOURCC('v', 'i', 'd', 'e');
-constexpr uint32_t ATOM_soun = VLC_FOURCC('s', 'o', 'u', 'n');
-constexpr uint32_t ATOM_avc1 = VLC_FOURCC('a', 'v', 'c', '1');
+constexpr uint32_t ATOM_vide = fourcc('v', 'i', 'd', 'e');
+constexpr uint32_t ATOM_soun = fourcc('s', 'o', 'u', 'n');
+constexpr uint32_t ATOM_avc1 = fourcc('a', 'v', 'c', '1');
 
-// Rate of the AAC tracks' output in the handset movie file.
-constexpr uint32_t kAacOutputRate = 16000;
 // Aspect ratios are width/height scaled by this.
 constexpr int64_t kAspectScale = 432000;
 // Sampling frequencies of the AAC sampling-frequency indexes 0 to 11.
@@ -31,14 +24,14 @@ constexpr uint32_t kAacRates[12] = {96000, 88200, 64000, 48000, 44100, 32000,
 
 // Codec of an esds object type indication; 0 when unknown.
 uint32_t codecOfObjectType(uint8_t oti) {
-    if (oti == 0x20) return VLC_FOURCC('m', 'p', '4', 'v');
-    if (oti == 0x40) return VLC_FOURCC('m', 'p', '4', 'a');
-    if (oti >= 0x60 && oti <= 0x65) return VLC_FOURCC('m', 'p', 'g', 'v');
-    if (oti >= 0x66 && oti <= 0x68) return VLC_FOURCC('m', 'p', '4', 'a');
-    if (oti == 0x69) return VLC_FOURCC('m', 'p', 'g', 'a');
-    if (oti == 0x6A) return VLC_FOURCC('m', 'p', 'g', 'v');
-    if (oti == 0x6B) return VLC_FOURCC('m', 'p', 'g', 'a');
-    if (oti == 0x6C) return VLC_FOURCC('j', 'p', 'e', 'g');
+    if (oti == 0x20) return fourcc('m', 'p', '4', 'v');
+    if (oti == 0x40) return fourcc('m', 'p', '4', 'a');
+    if (oti >= 0x60 && oti <= 0x65) return fourcc('m', 'p', 'g', 'v');
+    if (oti >= 0x66 && oti <= 0x68) return fourcc('m', 'p', '4', 'a');
+    if (oti == 0x69) return fourcc('m', 'p', 'g', 'a');
+    if (oti == 0x6A) return fourcc('m', 'p', 'g', 'v');
+    if (oti == 0x6B) return fourcc('m', 'p', 'g', 'a');
+    if (oti == 0x6C) return fourcc('j', 'p', 'e', 'g');
     return 0;
 }
 
@@ -92,39 +85,16 @@ int64_t mp4_MovieTime(const Mp4Demux* demux) {
     return mp4_Rescale(static_cast<int64_t>(t), 1000000, demux->movieTimeScale);
 }
 
-void mp4_OpenAacDecoder(const uint8_t* config, int32_t length) {
-    ConversionContext& c = g_context;
-    // Each track opens a decoder of its own; the one kept before is closed.
-    if (c.aacDecoder) NeAACDecClose(static_cast<NeAACDecHandle>(c.aacDecoder));
-    NeAACDecHandle decoder = NeAACDecOpen();
-    c.aacDecoder = decoder;
-    g_aacParams = AacTrackParams();
-    if (!decoder) return;
-    NeAACDecConfigurationPtr conf = NeAACDecGetCurrentConfiguration(decoder);
-    conf->outputFormat = FAAD_FMT_16BIT;
-    conf->downMatrix = 0;
-    // Left to itself the library takes every stream of 24000 Hz or less for one that may
-    // carry SBR, and doubles its rate and frame length even when it carries none: a
-    // 16000 Hz stream would come out at 32000 Hz. Plain frames stay 1024 samples at the
-    // stream's own rate; frames that really carry SBR still come out at the doubled rate.
-    conf->dontUpSampleImplicitSBR = 1;
-    NeAACDecSetConfiguration(decoder, conf);
-
+AacTrackParams mp4_AacParamsOf(const uint8_t* config, int32_t length) {
     // Object type (5 bits), sampling-frequency index (4), channel configuration (4).
-    BitReader bits{config, static_cast<uint32_t>(length > 0 ? length % 256 : 0)};
+    BitReader bits{config, static_cast<uint32_t>(config && length > 0 ? length % 256 : 0)};
     bits.read(5);
-    uint32_t index = bits.read(4);
-    uint32_t channels = bits.read(4);
-    g_aacParams.sfIndex = static_cast<uint8_t>(index);
-    g_aacParams.rate = index < 12 ? kAacRates[index] : 0;
-    g_aacParams.channels = channels;
-    if (config && length > 0) {
-        unsigned long rate = 0;
-        unsigned char decoderChannels = 0;
-        g_aacParams.initialized =
-            NeAACDecInit2(decoder, const_cast<unsigned char*>(config),
-                          static_cast<unsigned long>(length), &rate, &decoderChannels) >= 0;
-    }
+    const uint32_t index = bits.read(4);
+    AacTrackParams params;
+    params.sfIndex = static_cast<uint8_t>(index);
+    params.rate = index < 12 ? kAacRates[index] : 0;
+    params.channels = bits.read(4);
+    return params;
 }
 
 void mp4_TrackBuild(Mp4Demux* demux, Mp4Track* track, Mp4Box* trak) {
@@ -345,9 +315,9 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
             uint32_t type, samplesPerPacket, bytesPerPacket, bytesPerFrameMul, bytesPerSample;
         };
         static const Packing kPacking[] = {
-            {VLC_FOURCC('M', 'A', 'C', '3'), 6, 2, 2, 2},
-            {VLC_FOURCC('i', 'm', 'a', '4'), 64, 34, 34, 2},
-            {VLC_FOURCC('M', 'A', 'C', '6'), 12, 2, 2, 2},
+            {fourcc('M', 'A', 'C', '3'), 6, 2, 2, 2},
+            {fourcc('i', 'm', 'a', '4'), 64, 34, 34, 2},
+            {fourcc('M', 'A', 'C', '6'), 12, 2, 2, 2},
         };
         if (sound->version == 0) {
             for (const Packing& p : kPacking) {
@@ -363,12 +333,12 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
     }
 
     uint32_t codec = entry->type;
-    if (codec == VLC_FOURCC('r', 'a', 'w', ' '))
-        codec = VLC_FOURCC('a', 'r', 'a', 'w');
-    else if (codec == VLC_FOURCC('s', '2', '6', '3'))
-        codec = VLC_FOURCC('h', '2', '6', '3');
-    else if (codec == VLC_FOURCC('.', 'm', 'p', '3') || codec == VLC_FOURCC('m', 's', '\0', '\x55'))
-        codec = VLC_FOURCC('m', 'p', 'g', 'a');
+    if (codec == fourcc('r', 'a', 'w', ' '))
+        codec = fourcc('a', 'r', 'a', 'w');
+    else if (codec == fourcc('s', '2', '6', '3'))
+        codec = fourcc('h', '2', '6', '3');
+    else if (codec == fourcc('.', 'm', 'p', '3') || codec == fourcc('m', 's', '\0', '\x55'))
+        codec = fourcc('m', 'p', 'g', 'a');
     es.codec = codec;
 
     BoxEsds* esds = boxData<BoxEsds>(MP4_FindBox(entry, "esds"));
@@ -384,11 +354,11 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
         setExtra(&es, d.decoderSpecificInfo.data(), d.decoderSpecificInfo.size());
     } else {
         switch (entry->type) {
-            case VLC_FOURCC('S', 'V', 'Q', '1'):
-            case VLC_FOURCC('S', 'V', 'Q', '3'):
-            case VLC_FOURCC('3', 'I', 'V', '1'):
-            case VLC_FOURCC('V', 'P', '3', '1'):
-            case VLC_FOURCC('Z', 'y', 'G', 'o'):
+            case fourcc('S', 'V', 'Q', '1'):
+            case fourcc('S', 'V', 'Q', '3'):
+            case fourcc('3', 'I', 'V', '1'):
+            case fourcc('V', 'P', '3', '1'):
+            case fourcc('Z', 'y', 'G', 'o'):
                 if (video)
                     setExtra(&es, video->qtImageDescription.data(),
                              video->qtImageDescription.size());
@@ -404,9 +374,9 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
                 }
                 break;
             }
-            case VLC_FOURCC('Q', 'D', 'M', '2'):
-            case VLC_FOURCC('Q', 'D', 'M', 'C'):
-            case VLC_FOURCC('Q', 'c', 'l', 'p'):
+            case fourcc('Q', 'D', 'M', '2'):
+            case fourcc('Q', 'D', 'M', 'C'):
+            case fourcc('Q', 'c', 'l', 'p'):
             case ATOM_samr:
                 if (sound) setExtra(&es, sound->qtDescription.data(), sound->qtDescription.size());
                 break;
@@ -430,12 +400,12 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
         es.bitRate =
             static_cast<uint32_t>(sound->channelCount) * sound->sampleRateHi * sound->sampleSize;
         if (g_context.isAac) {
-            mp4_OpenAacDecoder(es.extra, es.extraSize);
+            // Each track's parameters replace those of the track set up before.
+            g_aacParams = mp4_AacParamsOf(es.extra, es.extraSize);
+            if (demux->hooks.aacTrackOpened) demux->hooks.aacTrackOpened(es.extra, es.extraSize);
             es.audio.channels = g_aacParams.channels;
             es.audio.rate = g_aacParams.rate;
             es.audio.sfIndex = g_aacParams.sfIndex;
-            // Every AAC rate but 16000 Hz is resampled to it.
-            resampleInit(kAacOutputRate);
         }
     }
     *out = demux->out->Add(demux->out, &es);

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/context.h"
 #include "demux/box.h"
+#include "demux/demux.h"
 #include "demux/es_out.h"
 
 struct Mp4Chunk {
@@ -70,6 +72,7 @@ struct Mp4Track {
 struct Mp4Demux {
     Mp4Box* root = nullptr;
     EsOut* out = nullptr;         // the stream sink
+    DemuxHooks hooks;             // what the owner is told while tracks are set up
     int64_t clock = 0;            // movie time of the previous step, microseconds
     uint64_t movieTime = 0;       // how far the demux loop has come, movie units
     uint64_t movieTimeScale = 0;  // never 0 once open
@@ -92,8 +95,9 @@ bool mp4_TrackBuildChunks(Mp4Demux* demux, Mp4Track* track);
 bool mp4_TrackBuildSamples(Mp4Demux* demux, Mp4Track* track);
 int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunk, EsOutStream** out);
 void mp4_TrackFree(Mp4Track* track);
-// Opens the AAC decoder on an AudioSpecificConfig and sets g_aacParams.
-void mp4_OpenAacDecoder(const uint8_t* config, int32_t length);
+// The rate, sampling-frequency index and channel count an AudioSpecificConfig declares
+// (its first 13 bits; zeros past its end). Not yet initialized: no decoder has seen it.
+AacTrackParams mp4_AacParamsOf(const uint8_t* config, int32_t length);
 
 // Navigation (track_nav.cpp).
 int mp4_TrackSelectAt(Mp4Demux* demux, Mp4Track* track, int64_t time);

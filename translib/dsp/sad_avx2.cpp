@@ -29,7 +29,7 @@ DSP_AVX2 inline int horizontalSum(__m256i v) {
 }  // namespace
 
 DSP_AVX2 void spiralSearchAvx2(const uint8_t* cur, const uint8_t* refOrigin, int refStride,
-                                  const SearchArea& area, int* bestOut, int* bestX, int* bestY) {
+                               const SearchArea& area, int* bestOut, int* bestX, int* bestY) {
     __m256i rows[8];
     for (int k = 0; k < 8; ++k) rows[k] = loadRowPair(cur + 32 * k, 16);
     int best = *bestOut;

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "audio/aac_decoder.h"
 #include "audio/resampler.h"
 #include "core/context.h"
+#include "core/fourcc.h"
 #include "core/job_files.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
@@ -161,7 +163,24 @@ void sendAmr(const Block* block) {
     c.amrBytes += static_cast<uint32_t>(block->size);
 }
 
+void onAudioSampleEntry(uint32_t type) {
+    if (type == fourcc('m', 'p', '4', 'a')) openPcmFile();
+}
+
+void onAacTrackOpened(const uint8_t* config, int32_t length) {
+    openAacDecoder(config, length);
+    // Every AAC rate but 16000 Hz is resampled to it.
+    resampleInit(kPcmRate);
+}
+
 }  // namespace
+
+DemuxHooks esdump_DemuxHooks() {
+    DemuxHooks hooks;
+    hooks.audioSampleEntry = onAudioSampleEntry;
+    hooks.aacTrackOpened = onAacTrackOpened;
+    return hooks;
+}
 
 int esdump_Open(const char* prefix, EsOut** out) {
     *out = nullptr;

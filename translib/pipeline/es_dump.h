@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "demux/demux.h"
 #include "demux/es_out.h"
 
 // Opens a sink whose stream files are named with `prefix` (the source's directory).
@@ -13,6 +14,12 @@
 int esdump_Open(const char* prefix, EsOut** out);
 // Frees every stream record (closing its file) and the sink.
 void esdump_Close(EsOut* out);
+
+// What the pipeline does when the demultiplexer reports what it reads, the hooks that
+// preparation hands to DEMUX_Open beside the sink: an mp4a sample entry opens the PCM file
+// (unless it is open already); an AAC track opens the AAC decoder on its configuration and
+// sets the resampler up for the 16 kHz of the audio section.
+DemuxHooks esdump_DemuxHooks();
 
 EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor);
 int esdump_Send(EsOut* out, EsOutStream* handle, Block* block);

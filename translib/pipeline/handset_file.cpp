@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/context.h"
+#include "core/fourcc.h"
 
 namespace {
 
@@ -33,12 +34,7 @@ constexpr uint16_t kSamplesPerBlock = 505;
 }  // namespace
 
 uint32_t buildFileTag() {
-    uint32_t tag = 0;
-    tag += uint32_t('K');
-    tag += uint32_t('N') << 8;
-    tag += uint32_t('L') << 16;
-    tag += uint32_t('T') << 24;
-    return tag;
+    return fourcc('K', 'N', 'L', 'T');
 }
 
 void buildHandsetHeader(uint8_t out[kHandsetHeaderSize]) {

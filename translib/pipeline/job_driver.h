@@ -25,14 +25,6 @@ int runAudioStage(const std::atomic<int32_t>** progressOut);
 // AMR sources decode amrBuffer first. Failures clear `success`.
 void encodeAudio();
 
-// The encoding driver: creates the encoder's mode records for the job's size and bit rate
-// and encodes the decoded-pictures file of the job (baseName + "videoxy_122344565fhr1.yuv",
-// current directory) into `output`, after the header. Prints "encoding finished!".
-void runEncoder();
-
-// The same on a decoded-pictures file of any name (the developer tool's encode command).
-void runEncoderOnFile(const std::string& picturesPath);
-
 // Preparation: demultiplexes the source into the job's temporary files and writes the
 // first header of the handset movie file (opened at destDir + baseName + "_new.mp4",
 // left open after the header for the video stage). Returns `success`: 0 failed (nothing

@@ -1,5 +1,6 @@
 #include "pipeline/job_runner.h"
 
+#include <atomic>
 #include <cstdio>
 
 #include "core/job_files.h"
@@ -8,6 +9,24 @@
 #include "platform/platform.h"
 
 namespace {
+
+// Set while a job runs: the context, the demultiplexer and the codecs hold one job.
+std::atomic<bool> g_jobRunning{false};
+
+// Holds the process's one job slot for as long as it lives, if it got it.
+class JobSlot {
+  public:
+    JobSlot() : held_(!g_jobRunning.exchange(true)) {}
+    ~JobSlot() {
+        if (held_) g_jobRunning = false;
+    }
+    JobSlot(const JobSlot&) = delete;
+    JobSlot& operator=(const JobSlot&) = delete;
+    bool held() const { return held_; }
+
+  private:
+    bool held_;
+};
 
 void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t>* counter,
              int32_t rangeMax) {
@@ -39,8 +58,16 @@ std::string jobOutputPath(const JobRequest& job) {
 
 JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& goOn,
                            JobProgress* progress, const JobStages& stages) {
+    const JobSlot slot;
+    if (!slot.held()) {
+        // Nothing of the running job is touched: not its context, not the shared line.
+        std::printf("runConversionJob, another job is running: %s is not converted\n",
+                    job.sourcePath.c_str());
+        return JobStatus::Failed;
+    }
     ConversionContext& c = g_context;
     publish(progress, JobProgress::Preparing, nullptr, 0);
+    resetJob();
     applyJobSettings(job.settings);
     int32_t audioFrames = 0;
     uint32_t videoFrames = 0;

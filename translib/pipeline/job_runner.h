@@ -42,7 +42,10 @@ JobStages pipelineStages();
 
 // Runs one job. `goOn` answers the question an irregular source frame rate raises
 // (true: convert anyway); declining fails the job and removes all its files. `progress`
-// may be null. Returns Done or Failed.
+// may be null. Returns Done or Failed. One job runs at a time in the process: a call made
+// while another runs (from another thread) prints "runConversionJob, another job is
+// running: SOURCE is not converted" and returns Failed at once, touching nothing of the
+// running job and leaving `progress` alone.
 JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& goOn,
                            JobProgress* progress, const JobStages& stages);
 

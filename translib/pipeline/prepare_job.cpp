@@ -75,8 +75,12 @@ void demuxToFiles(const std::string& sourcePath) {
     }
 
     std::printf("%s", c.sourceDir.c_str());
-    const DemuxOpenArgs args = {sourcePath.c_str(), c.sourceDir.c_str()};
-    int opened = DEMUX_Open(2, &args);
+    int opened = -1;
+    DemuxOpenArgs args;
+    args.sourcePath = sourcePath.c_str();
+    args.closeSink = esdump_Close;
+    args.hooks = esdump_DemuxHooks();
+    if (esdump_Open(c.sourceDir.c_str(), &args.sink) == 0) opened = DEMUX_Open(args);
     std::printf("DEMUX_Open return value: %d\n", opened);
     if (opened != 0) {
         c.success = 0;

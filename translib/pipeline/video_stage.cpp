@@ -11,14 +11,49 @@
 #include "vdec/vdec.h"
 #include "venc/venc.h"
 
+namespace {
+
+// What the encoder makes of the decoded pictures: the job's settings and frame rates.
+EncoderJob encoderJobOf(ConversionContext& c) {
+    EncoderJob job;
+    job.sourceWidth = c.sourceWidth;
+    job.sourceHeight = c.sourceHeight;
+    job.sourceFrameRate = c.sourceFrameRate;
+    job.width = c.width;
+    job.height = c.height;
+    job.bitRate = c.bitRate;
+    job.frameRate = c.frameRate;
+    job.cropLeft = c.cropLeft;
+    job.cropTop = c.cropTop;
+    job.cropHorizontal = c.cropHorizontal;
+    job.cropVertical = c.cropVertical;
+    job.cropEnabled = c.cropEnabled;
+    job.progress = &c.videoProgress;
+    return job;
+}
+
+}  // namespace
+
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
     ConversionContext& c = g_context;
     if (progressOut) *progressOut = &c.videoProgress;
-    encResetSourceFrameNumber();
     c.success = 1;
 
-    runDecoder();
-    if (c.success) runEncoder();
+    DecoderOptions decoding;
+    decoding.removeRefusedStream = true;  // the stream file is the job's own
+    const DecoderResult decoded =
+        runDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), decoding);
+    // The size of the frames in the decoded-pictures file.
+    c.sourceWidth = decoded.width;
+    c.sourceHeight = decoded.height;
+    if (!decoded.ok) c.success = 0;
+    if (c.success) {
+        const EncoderResult encoded =
+            runEncoderOnFile(decodedPicturesPath(), c.output, encoderJobOf(c));
+        c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
+                                            static_cast<uint32_t>(encoded.bytes));
+        if (!encoded.ok) c.success = 0;
+    }
 
     platform::removeFile(decodedPicturesPath());
     platform::removeFile(videoEsFilePath());

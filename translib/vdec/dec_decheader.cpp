@@ -3,9 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/context.h"
-#include "core/job_files.h"
-#include "platform/platform.h"
 #include "tables/std_tables.h"
 #include "vdec/dec_session.h"
 
@@ -23,14 +20,8 @@ constexpr SourceFormat kSourceFormats[6] = {
 // Fails the job with a message (none when `message` is null).
 bool refuse(const char* message) {
     if (message) std::printf("%s", message);
-    g_context.success = 0;
+    g_dec.bFailed = 1;
     return false;
-}
-
-// Closes and deletes the elementary-stream file (refusals for size and data partitioning).
-void deleteInputFile() {
-    closeInputFile();
-    platform::removeFile(videoEsFilePath());
 }
 
 // Short header: true when a picture starts here. After a damaged picture the reader may
@@ -166,7 +157,7 @@ bool decodeVolHeader(VolMode* vol) {
         vol->iHeight = int32_t(g_bits.getBits(13));
         g_bits.flushBits(1);
         if (vol->iWidth > kMaxWidth) {
-            deleteInputFile();
+            refuseInputFile();
             return refuse(nullptr);
         }
         if (vol->iWidth == 0 || vol->iHeight == 0 ||
@@ -224,7 +215,7 @@ bool decodeVolHeader(VolMode* vol) {
         std::printf("Using data partition.\n");
         vol->bReversibleVlc = int32_t(g_bits.getBit());
         if (vol->bReversibleVlc) std::printf("Using reversible vlc.\n");
-        deleteInputFile();
+        refuseInputFile();
         return refuse(nullptr);
     }
     std::printf("not using data partion.\n");
@@ -415,8 +406,8 @@ void decodeShortHeaderPicture() {
     }
     while (g_bits.getBit()) g_bits.flushBits(8);  // pei, psupp
     vop->iGobNumber = 0;
-    g_context.sourceWidth = vol->iWidth;
-    g_context.sourceHeight = vol->iHeight;
+    g_dec.iPublishedWidth = vol->iWidth;
+    g_dec.iPublishedHeight = vol->iHeight;
 }
 
 void decodeGobHeader(int* segmentCounter) {

@@ -33,7 +33,7 @@ void skipVisualObjectSequenceHeader();
 void skipVisualObjectHeader();
 
 // Reads a VOL header (its start code is next) into `vol`. Refusals print their message,
-// clear g_context.success and return false.
+// fail the run and return false.
 bool decodeVolHeader(VolMode* vol);
 
 // A VOL header repeated between VOPs: reads it and returns true when it describes the same
@@ -69,7 +69,7 @@ bool decodeGovHeader();
 bool decodeVopHeader();
 
 // Reads a short-header picture header into g_vopmd. Sets g_dec.bStop at the end of the
-// sequence; clears g_context.success when the header is not legal.
+// sequence; fails the run when the header is not legal.
 void decodeShortHeaderPicture();
 
 // Short header: reads a GOB header when one starts here (never for the first GOB), and

@@ -1,11 +1,10 @@
-// The decoder driver: opens the job's files, creates the records, recognises the stream
+// The decoder driver: opens the run's files, creates the records, recognises the stream
 // kind, runs the frame loop and releases everything, whatever happens on the way.
 
 #include <cstdio>
 #include <new>
 
-#include "core/context.h"
-#include "core/job_files.h"
+#include "platform/platform.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
@@ -32,8 +31,8 @@ bool detectStreamKind() {
         g_dec.bShortHeader = 0;
         g_bits.flushBits(32);
         if (!decodeVolHeader(g_volmd)) return false;
-        g_context.sourceWidth = g_volmd->iWidth;
-        g_context.sourceHeight = g_volmd->iHeight;
+        g_dec.iPublishedWidth = g_volmd->iWidth;
+        g_dec.iPublishedHeight = g_volmd->iHeight;
         return true;
     }
     if (g_bits.showBits(22) == kShortVideoStartMarker) {
@@ -53,7 +52,8 @@ bool detectStreamKind() {
     }
     // Without a VOL header no picture can be decoded.
     std::printf("no video object layer or short video header found!\n");
-    g_context.success = 0;
+    g_dec.bFailed = 1;
+    g_dec.bNoVideoLayer = 1;
     return false;
 }
 
@@ -65,7 +65,7 @@ void releaseJob() {
     delete g_vopmd;
     g_vopmd = nullptr;
     if (g_dec.outReconFile) {
-        if (std::fclose(g_dec.outReconFile) != 0) g_context.success = 0;
+        if (std::fclose(g_dec.outReconFile) != 0) g_dec.bFailed = g_dec.bWriteFailed = 1;
         g_dec.outReconFile = nullptr;
     }
     closeInputFile();
@@ -78,7 +78,7 @@ void releaseJob() {
 }  // namespace
 
 void abortDecoding() {
-    g_context.success = 0;
+    g_dec.bFailed = 1;
     throw DecodeAbort{};
 }
 
@@ -90,23 +90,33 @@ void closeInputFile() {
     g_bits.detach();
 }
 
-void runDecoder() {
+void refuseInputFile() {
+    closeInputFile();
+    if (g_dec.bRemoveRefusedInput && g_dec.pszInputPath) platform::removeFile(g_dec.pszInputPath);
+    g_dec.bFailed = 1;
+}
+
+namespace {
+
+// Opens the files, creates the records and decodes; every way out leaves the session's
+// outcome in g_dec.
+void decodeFile(const std::string& esPath, const std::string& picturesPath) {
     g_dec.pBuffer = new (std::nothrow) uint8_t[kPoolBytes];
     if (!g_dec.pBuffer) {
         std::printf("pBuffer != NULL\n");
-        g_context.success = 0;
+        g_dec.bFailed = 1;
         return;
     }
     try {
-        g_dec.pfInputBitStream = std::fopen(videoEsFilePath().c_str(), "rb");
+        g_dec.pfInputBitStream = std::fopen(esPath.c_str(), "rb");
         if (!g_dec.pfInputBitStream) {
-            g_context.success = 0;
+            g_dec.bFailed = g_dec.bReadFailed = 1;
             releaseJob();
             return;
         }
-        g_dec.outReconFile = std::fopen(decodedPicturesPath().c_str(), "wb");
+        g_dec.outReconFile = std::fopen(picturesPath.c_str(), "wb");
         if (!g_dec.outReconFile) {
-            g_context.success = 0;
+            g_dec.bFailed = g_dec.bWriteFailed = 1;
             releaseJob();
             return;
         }
@@ -121,9 +131,36 @@ void runDecoder() {
         g_dec.bStop = 0;
         g_dec.bFormatChanged = 0;
         g_dec.bFirstPicture = 1;
-        if (detectStreamKind() && g_context.success) runFrameLoop();
+        if (detectStreamKind() && !g_dec.bFailed) runFrameLoop();
     } catch (const DecodeAbort&) {
-        g_context.success = 0;
+        g_dec.bFailed = 1;
     }
     releaseJob();
+}
+
+}  // namespace
+
+DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                               const DecoderOptions& options) {
+    g_dec.bFailed = g_dec.bReadFailed = g_dec.bWriteFailed = g_dec.bNoVideoLayer = 0;
+    g_dec.iPublishedWidth = g_dec.iPublishedHeight = g_dec.iFramesWritten = 0;
+    g_dec.pszInputPath = esPath.c_str();
+    g_dec.bRemoveRefusedInput = options.removeRefusedStream;
+    decodeFile(esPath, picturesPath);
+    g_dec.pszInputPath = nullptr;
+
+    DecoderResult r;
+    r.ok = !g_dec.bFailed;
+    r.width = g_dec.iPublishedWidth;
+    r.height = g_dec.iPublishedHeight;
+    r.frames = g_dec.iFramesWritten;
+    if (g_dec.bReadFailed)
+        r.message = "cannot read " + esPath;
+    else if (g_dec.bWriteFailed)
+        r.message = "cannot write " + picturesPath;
+    else if (g_dec.bNoVideoLayer)
+        r.message = "no video object layer or short video header in " + esPath;
+    else if (g_dec.bFailed)
+        r.message = "the decoder refused " + esPath + " or failed on it";
+    return r;
 }

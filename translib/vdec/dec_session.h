@@ -9,11 +9,11 @@
 #include "vdec/dec_bitstream.h"
 #include "vdec/dec_records.h"
 
-// Thrown where the stream leaves no way to go on; runDecoder catches it, and the job fails
-// with the message already printed.
+// Thrown where the stream leaves no way to go on; runDecoderOnFile catches it, and the run
+// fails with the message already printed.
 struct DecodeAbort {};
 
-// Prints nothing; fails the job and unwinds to runDecoder.
+// Prints nothing; fails the run and unwinds to runDecoderOnFile.
 [[noreturn]] void abortDecoding();
 
 // Widest picture the fixed-size macroblock storage holds.
@@ -39,9 +39,24 @@ struct DecoderSession {
     int iSourceFormat = 0;
     int bError = 0;
 
-    // Files of the job.
+    // Outcome of the run: bFailed is set when the stream is refused or decoding fails (the
+    // decoder's message, if any, is printed where it happens); the others tell why.
+    int bFailed = 0;
+    int bReadFailed = 0;    // the elementary-stream file could not be opened
+    int bWriteFailed = 0;   // the pictures file could not be created or came up short
+    int bNoVideoLayer = 0;  // neither a VOL header nor a short header was found
+
+    // Files of the run.
     FILE* pfInputBitStream = nullptr;
     FILE* outReconFile = nullptr;
+    const char* pszInputPath = nullptr;  // the elementary-stream file
+    bool bRemoveRefusedInput = false;    // remove it when its size or partitioning is refused
+
+    // Size of the frames written, published once the stream's size is accepted, and the
+    // number of frames written.
+    int iPublishedWidth = 0;
+    int iPublishedHeight = 0;
+    int iFramesWritten = 0;
 
     // Working pool of the job.
     uint8_t* pBuffer = nullptr;
@@ -83,6 +98,10 @@ extern MotionVector g_mvRow[kMaxMbColumns][5];  // [column][0 macroblock, 1..4 l
 
 // Closes the elementary-stream file if it is open; the bit reader keeps what it buffered.
 void closeInputFile();
+
+// Fails the run because of the stream's picture size or data partitioning: closes the
+// elementary-stream file and removes it when the caller asked for that.
+void refuseInputFile();
 
 // Bytes of the pool the buffers of a picture of this size need (frame planes, prediction
 // stores, alignment), or a value above kPoolBytes for sizes that do not fit.

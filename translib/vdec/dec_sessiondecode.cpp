@@ -4,9 +4,6 @@
 #include <cstring>
 #include <utility>
 
-#include "core/context.h"
-#include "core/job_files.h"
-#include "platform/platform.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"
 #include "vdec/dec_session.h"
@@ -94,7 +91,7 @@ bool createBuffers() {
     const int width = g_volmd->iWidth, height = g_volmd->iHeight;
     if (poolBytesFor(width, height) > kPoolBytes) {
         std::printf("picture size %dx%d is not supported!\n", width, height);
-        g_context.success = 0;
+        g_dec.bFailed = 1;
         return false;
     }
     const Layout l = layoutFor(width, height);
@@ -137,8 +134,11 @@ void writeFrame() {
     if (!writeRows(f.y, g_dec.lumaStride, w, h) ||
         !writeRows(f.u, g_dec.chromaStride, w / 2, h / 2) ||
         !writeRows(f.v, g_dec.chromaStride, w / 2, h / 2)) {
-        g_context.success = 0;
+        g_dec.bFailed = 1;
+        g_dec.bWriteFailed = 1;
+        return;
     }
+    ++g_dec.iFramesWritten;
 }
 
 void runFrameLoop() {
@@ -164,11 +164,9 @@ void runFrameLoop() {
 
         if (g_dec.bShortHeader) {
             decodeShortHeaderPicture();
-            if (g_dec.bStop || !g_context.success) break;
+            if (g_dec.bStop || g_dec.bFailed) break;
             if (g_volmd->iWidth > kMaxWidth) {
-                closeInputFile();
-                platform::removeFile(videoEsFilePath());
-                g_context.success = 0;
+                refuseInputFile();
                 break;
             }
         } else {

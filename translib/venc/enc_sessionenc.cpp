@@ -29,9 +29,6 @@ namespace {
 // Largest source or target picture dimension the encoder accepts.
 constexpr int kMaxDimension = 4096;
 
-int g_iCodedVops = 0;
-FILE* g_reconFile = nullptr;
-
 template <class T>
 void allocate(std::vector<T>& v, size_t n, const char* message) {
     try {
@@ -51,17 +48,21 @@ enum class SourceFrame { Taken, Dropped, End };
 
 class EncoderSession {
   public:
+    EncoderSession(const EncoderJob& job, FILE* output) : m_job(job), m_output(output) {}
     ~EncoderSession() {
         if (m_pictures) std::fclose(m_pictures);
     }
 
-    void run(const std::string& picturesPath);
+    // Runs the whole encoding; false when it failed.
+    bool run(const std::string& picturesPath);
+    int codedVops() const { return m_encoded; }
+    int32_t bytesWritten() const { return m_bytes; }
 
   private:
     bool setup(const std::string& picturesPath);
     bool validateJob();
     void allocateBuffers();
-    void frameLoop();
+    bool frameLoop();
     SourceFrame prepareSourceFrame();
     void codeIVop(int vopTime);
     void codePVop(int vopTime);
@@ -75,7 +76,10 @@ class EncoderSession {
     void writeReconstruction();
     void printSummary();
 
+    const EncoderJob& m_job;
+    FILE* m_output;
     FILE* m_pictures = nullptr;
+    int32_t m_bytes = 0;  // stream bytes written, wrapping like every 32-bit count
     EncGeometry m_geo;
     int m_sourceWidth = 0, m_sourceHeight = 0;
     size_t m_sourceFrameBytes = 0;
@@ -98,16 +102,13 @@ class EncoderSession {
     double m_psnrSum[3] = {0, 0, 0};
 };
 
-void EncoderSession::run(const std::string& picturesPath) {
-    if (!setup(picturesPath)) {
-        g_context.success = 0;
-        return;
-    }
-    frameLoop();
+bool EncoderSession::run(const std::string& picturesPath) {
+    if (!setup(picturesPath)) return false;
+    return frameLoop();
 }
 
 bool EncoderSession::validateJob() {
-    const ConversionContext& c = g_context;
+    const EncoderJob& c = m_job;
     const EncVopMode* vop = enc_g_vopmd;
     if (vop->iWidth < 16 || vop->iHeight < 16 || vop->iWidth > kMaxDimension ||
         vop->iHeight > kMaxDimension || vop->iWidth % 16 || vop->iHeight % 16) {
@@ -135,7 +136,7 @@ bool EncoderSession::validateJob() {
         logError("bit rate %u is too low", enc_g_volmd->uiBitRate);
         return false;
     }
-    if (!c.output) {
+    if (!m_output) {
         logError("no output file for the video stream");
         return false;
     }
@@ -148,8 +149,8 @@ bool EncoderSession::setup(const std::string& picturesPath) {
     m_pictures = std::fopen(picturesPath.c_str(), "rb");
     if (!m_pictures) return false;
     if (!validateJob()) return false;
-    m_sourceWidth = g_context.sourceWidth;
-    m_sourceHeight = g_context.sourceHeight;
+    m_sourceWidth = m_job.sourceWidth;
+    m_sourceHeight = m_job.sourceHeight;
 
     m_psnrSum[0] = m_psnrSum[1] = m_psnrSum[2] = 0;
     const double rate = vol->dFrameRate;
@@ -196,7 +197,6 @@ bool EncoderSession::setup(const std::string& picturesPath) {
     encRateControlInitialise(rc);
     m_encoded = 0;
     m_skipped = 0;
-    g_iCodedVops = 0;
 
     encWriteVOHeader(m_bs.get());
     encWriteVOLHeader(m_bs.get());
@@ -276,21 +276,17 @@ void EncoderSession::allocateBuffers() {
 }
 
 bool EncoderSession::writeBlock(const uint8_t* data, int bytes) {
-    g_context.videoBytes = encWrap32(int64_t{g_context.videoBytes} + bytes);
-    if (std::fwrite(data, 1, static_cast<size_t>(bytes), g_context.output) !=
-        static_cast<size_t>(bytes)) {
-        g_context.success = 0;
+    m_bytes = encWrap32(int64_t{m_bytes} + bytes);
+    if (std::fwrite(data, 1, static_cast<size_t>(bytes), m_output) != static_cast<size_t>(bytes))
         return false;
-    }
     return true;
 }
 
 SourceFrame EncoderSession::prepareSourceFrame() {
-    const ConversionContext& c = g_context;
     ++enc_g_uiSourceFrame;
-    if (!encKeepSourceFrame(enc_g_uiSourceFrame, c.frameRate, c.sourceFrameRate))
+    if (!encKeepSourceFrame(enc_g_uiSourceFrame, m_job.frameRate, m_job.sourceFrameRate))
         return SourceFrame::Dropped;
-    g_context.videoProgress += 1;
+    if (m_job.progress) *m_job.progress += 1;
     const off_t offset =
         static_cast<off_t>(enc_g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
     if (fseeko(m_pictures, offset, SEEK_SET) != 0) return SourceFrame::End;
@@ -309,7 +305,7 @@ SourceFrame EncoderSession::prepareSourceFrame() {
     return SourceFrame::Taken;
 }
 
-void EncoderSession::frameLoop() {
+bool EncoderSession::frameLoop() {
     const EncVolMode* vol = enc_g_volmd;
     EncVopMode* vop = enc_g_vopmd;
     int t = vol->iFirstFrame;
@@ -335,13 +331,13 @@ void EncoderSession::frameLoop() {
             countdown -= 1;
         }
         ++m_encoded;
-        g_iCodedVops = m_encoded;
         measurePsnr();
-        if (g_reconFile) writeReconstruction();
-        if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return;
+        if (m_job.reconstruction) writeReconstruction();
+        if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return false;
         t += vol->iTicksPerFrame;
     }
     printSummary();
+    return true;
 }
 
 template <class CodeMacroblock>
@@ -464,11 +460,11 @@ void EncoderSession::writeReconstruction() {
     const EncVopMode* vop = enc_g_vopmd;
     for (int y = 0; y < vop->iHeight; ++y)
         std::fwrite(m_ref1.planes.y + y * m_geo.strideY, 1, static_cast<size_t>(vop->iWidth),
-                    g_reconFile);
+                    m_job.reconstruction);
     for (const uint8_t* plane : {m_ref1.planes.u, m_ref1.planes.v})
         for (int y = 0; y < vop->iHeight / 2; ++y)
             std::fwrite(plane + y * m_geo.strideC, 1, static_cast<size_t>(vop->iWidth / 2),
-                        g_reconFile);
+                        m_job.reconstruction);
 }
 
 void EncoderSession::printSummary() {
@@ -491,24 +487,20 @@ void encResetSourceFrameNumber() {
     enc_g_uiSourceFrame = 0;
 }
 
-int encCodedVopCount() {
-    return g_iCodedVops;
-}
-
-void encSetReconstructionFile(FILE* file) {
-    g_reconFile = file;
-}
-
-void encodeVideo(const std::string& picturesPath) {
-    g_iCodedVops = 0;
+EncoderResult encodeVideo(const std::string& picturesPath, FILE* output, const EncoderJob& job) {
+    EncoderResult result;
     if (!enc_g_volmd || !enc_g_vopmd) {
-        g_context.success = 0;
-        return;
+        result.message = "the encoder's mode records are missing";
+        return result;
     }
+    EncoderSession session(job, output);
     try {
-        EncoderSession session;
-        session.run(picturesPath);
+        result.ok = session.run(picturesPath);
     } catch (const EncodeAbort&) {
-        g_context.success = 0;
+        result.ok = false;
     }
+    result.vops = session.codedVops();
+    result.bytes = session.bytesWritten();
+    if (!result.ok) result.message = "the encoder failed on " + picturesPath;
+    return result;
 }

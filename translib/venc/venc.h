@@ -1,12 +1,44 @@
 #pragma once
-// The video encoder: turns a decoded-pictures file (planar YUV 4:2:0 frames of
-// sourceWidth x sourceHeight) into an MPEG-4 simple-profile elementary stream appended to
-// g_context.output, under rate control. The encoding driver of the pipeline creates and
-// fills the two mode records below, then calls encodeVideo once per job.
+// The video encoder: turns a decoded-pictures file (planar YUV 4:2:0 frames of the source
+// size) into an MPEG-4 simple-profile elementary stream appended to an open file, under
+// rate control. runEncoderOnFile creates and fills the two mode records below for a job
+// and runs the encoder once; one encoder runs at a time in the process.
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+// What one encoding run makes of the pictures.
+struct EncoderJob {
+    // The decoded pictures: frame size and whole frames per second of the source.
+    int32_t sourceWidth = 0;
+    int32_t sourceHeight = 0;
+    uint32_t sourceFrameRate = 0;
+    // Coded picture size (multiples of 16), bit rate and frames per second kept.
+    uint16_t width = 0;
+    uint16_t height = 0;
+    uint32_t bitRate = 0;
+    uint32_t frameRate = 0;
+    // Margins cut from the source before scaling, when cropEnabled is set.
+    uint16_t cropLeft = 0;
+    uint16_t cropTop = 0;
+    uint16_t cropHorizontal = 0;  // left plus right
+    uint16_t cropVertical = 0;    // top plus bottom
+    int8_t cropEnabled = 1;
+    // Counts the source frames taken (a progress display polls it); may be none.
+    std::atomic<int32_t>* progress = nullptr;
+    // When set, every coded VOP's reconstruction is appended to this file in the
+    // decoded-pictures layout (a development aid for checking decoders against ours).
+    FILE* reconstruction = nullptr;
+};
+
+struct EncoderResult {
+    bool ok = false;
+    int vops = 0;         // VOPs coded
+    int32_t bytes = 0;    // bytes of stream written (counted in 32 bits, wrapping)
+    std::string message;  // why the run failed (the encoder's own lines are printed)
+};
 
 // Stream-wide coding parameters (the VOL-mode record).
 struct EncVolMode {
@@ -60,27 +92,24 @@ struct EncVopMode {
     int iFCode, iMVRange, iMVScale;     // derived from the search range at setup
 };
 
-// The two records of the current job; created by the encoding driver.
+// The two records of the current run; created by runEncoderOnFile.
 extern EncVolMode* enc_g_volmd;
 extern EncVopMode* enc_g_vopmd;
 
 // Fills both records with the encoder defaults (sizes and bit rate still to be set).
 void encSetDefaults(EncVolMode* volmd, EncVopMode* vopmd);
 
-// Resets the source frame number; the video stage does it before every job.
+// Resets the source frame number; runEncoderOnFile starts every run with it.
 void encResetSourceFrameNumber();
 
-// The encoding run: reads the decoded-pictures file at `picturesPath` (frames of
-// g_context.sourceWidth x sourceHeight) and writes the stream to g_context.output, after
-// whatever it already holds. Uses the job fields of g_context (frameRate, sourceFrameRate,
-// crops) and the two records above; adds to videoBytes and videoProgress; clears `success`
-// on failure.
-void encodeVideo(const std::string& picturesPath);
+// The encoding run with the records above as they are: reads the decoded-pictures file at
+// `picturesPath` (frames of the job's source size), takes the frames the job's two frame
+// rates keep, crops and scales them to the records' picture size and writes the stream to
+// `output`, after whatever it already holds. The job's width, height and bit rate are not
+// read here: the records carry them.
+EncoderResult encodeVideo(const std::string& picturesPath, FILE* output, const EncoderJob& job);
 
-// VOPs coded by the last run.
-int encCodedVopCount();
-
-// When set, every coded VOP's reconstruction is appended to this file in the
-// decoded-pictures layout (iWidth x iHeight luma, then the two chroma planes). A
-// development aid for checking decoders against the encoder; null by default.
-void encSetReconstructionFile(FILE* file);
+// The encoder's entry point: creates the mode records with the defaults for the job's
+// picture size and bit rate, runs encodeVideo and prints "encoding finished!".
+EncoderResult runEncoderOnFile(const std::string& picturesPath, FILE* output,
+                               const EncoderJob& job);
