@@ -21,14 +21,15 @@ int decodeOne(const uint8_t* data, size_t size) {
     const std::string esPath = videoEsFilePath();
     const std::string picturesPath = workDir() + decodedPicturesPath();
     writeInput(data, size, kVideoEsSuffix);
-    runDecoder();
-    if (c.success) {
-        const uint64_t frameBytes = uint64_t(c.sourceWidth) * c.sourceHeight +
-                                    2 * uint64_t(c.sourceWidth / 2) * (c.sourceHeight / 2);
+    const DecoderResult result = runDecoderOnFile(esPath, picturesPath);
+    if (result.ok) {
+        const uint64_t frameBytes = uint64_t(result.width) * result.height +
+                                    2 * uint64_t(result.width / 2) * (result.height / 2);
         const uint64_t bytes = static_cast<uint64_t>(fileSize(picturesPath));
-        if (frameBytes == 0 || bytes % frameBytes != 0)
-            fail("decoded %llu bytes, not whole %dx%d pictures",
-                 static_cast<unsigned long long>(bytes), c.sourceWidth, c.sourceHeight);
+        if (frameBytes == 0 || bytes != frameBytes * uint64_t(result.frames))
+            fail("decoded %llu bytes, not %d whole %dx%d pictures",
+                 static_cast<unsigned long long>(bytes), result.frames, result.width,
+                 result.height);
     }
     watch.check({esPath, picturesPath});
     platform::removeFile(esPath);

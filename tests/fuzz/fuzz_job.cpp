@@ -63,21 +63,17 @@ void checkVideoSection(const std::vector<uint8_t>& file, const HandsetFileReport
     for (uint32_t i = 0; i + 3 < report.videoBytes; ++i)
         if (video[i] == 0 && video[i + 1] == 0 && video[i + 2] == 1 && video[i + 3] == 0xB6) ++vops;
 
-    c.moduleDir = workDir();
-    c.baseName = jobBaseName() + "check-";
-    const std::string esPath = videoEsFilePath();
-    const std::string picturesPath = workDir() + decodedPicturesPath();
+    const std::string esPath = workDir() + "check.m4v";
+    const std::string picturesPath = workDir() + "check.yuv";
     writeFile(esPath, video, report.videoBytes);
-    c.success = 1;
-    c.sourceWidth = c.sourceHeight = 0;
-    runDecoder();
+    const DecoderResult result = runDecoderOnFile(esPath, picturesPath);
     const int64_t bytes = fileSize(picturesPath);
     platform::removeFile(esPath);
     platform::removeFile(picturesPath);
-    if (!c.success) fail("our decoder refuses the video of a finished job");
-    if (c.sourceWidth != width || c.sourceHeight != height)
-        fail("the video of a %dx%d job decodes at %dx%d", width, height, c.sourceWidth,
-             c.sourceHeight);
+    if (!result.ok) fail("our decoder refuses the video of a finished job");
+    if (result.width != width || result.height != height)
+        fail("the video of a %dx%d job decodes at %dx%d", width, height, result.width,
+             result.height);
     const int64_t frameBytes = int64_t(width) * height * 3 / 2;
     if (bytes != int64_t(vops) * frameBytes)
         fail("%llu VOPs decode to %lld bytes, not %lld", static_cast<unsigned long long>(vops),
