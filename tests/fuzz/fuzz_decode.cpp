@@ -18,9 +18,10 @@ int decodeOne(const uint8_t* data, size_t size) {
     ConversionContext& c = g_context;
     c.moduleDir = workDir();
     c.baseName = jobBaseName();
-    const std::string esPath = videoEsFilePath();
-    const std::string picturesPath = workDir() + decodedPicturesPath();
-    writeInput(data, size, kVideoEsSuffix);
+    const std::string esPath =
+        writeInput(data, size, std::string(kVideoEsStem) + kVideoEsExtension);
+    const std::string picturesPath =
+        workDir() + jobBaseName() + kDecodedPicturesStem + kDecodedPicturesExtension;
     const DecoderResult result = runDecoderOnFile(esPath, picturesPath);
     if (result.ok) {
         const uint64_t frameBytes = uint64_t(result.width) * result.height +
