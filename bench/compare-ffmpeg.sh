@@ -66,6 +66,38 @@ case "$mode" in
       -s 176x144 -r 8 -i "$work/in.yuv" -threads 1 -c:v mpeg4 -b:v 100k "$work/ffmpeg.m4v")
     report encode "$ours" "$theirs"
     ;;
+  batch)
+    # A batch of 8 sources (10 s each, 176x144 15 fps MPEG-4 + AAC stereo) converted with
+    # -j 1 and -j 2, against ffmpeg doing the same 8 conversions one after the other,
+    # single-threaded. Prints the load of the machine first: the figures depend on it.
+    uptime
+    srcs=()
+    for i in 1 2 3 4 5 6 7 8; do
+      src="$work/batch-src$i.3gp"
+      ff -f lavfi -i "testsrc2=size=176x144:rate=15:duration=10" \
+        -f lavfi -i "sine=frequency=$((300 + 40 * i)):sample_rate=44100:duration=10" \
+        -c:v libxvid -bf 0 -b:v 256k -c:a aac -ac 2 -b:a 64k -f 3gp "$src"
+      srcs+=("$src")
+    done
+    mkdir -p "$work/out1" "$work/out2"
+    one=$(seconds "$cli" convert -y -j 1 -s 176x144 -o "$work/out1" "${srcs[@]}")
+    two=$(seconds "$cli" convert -y -j 2 -s 176x144 -o "$work/out2" "${srcs[@]}")
+    ffbatch() {
+      for s in "${srcs[@]}"; do
+        ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 -i "$s" -vf scale=176:144 \
+          -r 8 -c:v mpeg4 -b:v 100k -c:a adpcm_ima_wav -ar 16000 -ac 1 "$work/$(basename "$s").avi"
+      done
+    }
+    theirs=$(seconds ffbatch)
+    report "batch-j1" "$one" "$theirs"
+    report "batch-j2" "$two" "$theirs"
+    python3 -c "print('-j 2 is %.2fx faster than -j 1' % ($one / $two))"
+    for s in "${srcs[@]}"; do
+      n=$(basename "${s%.*}")_new.mp4
+      cmp -s "$work/out1/$n" "$work/out2/$n" || { echo "batch: $n differs between -j 1 and -j 2"; exit 1; }
+    done
+    uptime
+    ;;
   *)
     echo "usage: bench/compare-ffmpeg.sh MODE [BUILD_DIR]" >&2
     exit 2

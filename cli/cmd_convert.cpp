@@ -169,8 +169,15 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
         fields.cropTop = o.crop[2];
         fields.cropBottom = o.crop[3];
         int message = jobrules::checkJobFields(fields, destinations, -1);
-        if (message == jobrules::kMsgAlreadyQueued)
-            return dialogMessage(message, fields.destination);
+        if (message == jobrules::kMsgAlreadyQueued) {
+            // Refused before anything is converted: the second job would replace the
+            // first one's file (letters compared without case, as the job list does).
+            size_t other = 0;
+            while (!jobrules::isDuplicateDestination({destinations[other]}, fields.destination, -1))
+                ++other;
+            return dialogMessage(message, jobs->at(other).sourcePath + " and " + source +
+                                              " both write " + fields.destination);
+        }
         if (message != 0) return dialogMessage(message);
         if (access(source.c_str(), F_OK) != 0)
             return dialogMessage(jobrules::kMsgSourceMissing, source);
@@ -191,8 +198,10 @@ void printConvertHelp(FILE* out) {
         "\n"
         "Converts each 3GP/MP4 source into a handset movie file named <source name>_new.mp4.\n"
         "Prints one line per job on standard output as the jobs finish: \"done: FILE\",\n"
-        "\"failed: FILE: REASON\" or \"interrupted: FILE\"; an existing file of that name is\n"
-        "overwritten.\n"
+        "\"failed: FILE: REASON\" or \"interrupted: FILE\". The file is written under a name\n"
+        "of its own and replaces an existing file of its name only when its job is done: a\n"
+        "failed or interrupted job leaves that file as it was. Two sources of one batch\n"
+        "that would write one file (letter case aside) stop the batch before it starts.\n"
         "\n"
         "  -o, --output-dir DIR   where to write, created when missing (default: each\n"
         "                         source's directory)\n"

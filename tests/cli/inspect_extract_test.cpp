@@ -99,9 +99,12 @@ TEST(InspectTest, RejectsDamagedCopies) {
 TEST(ExtractTest, WritesBothSectionsThatFfmpegReads) {
     TempDir dir;
     auto file = makeHandsetFile(dir);
+    // A missing output directory is made, with its parents.
     auto r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made_new.mp4")) +
-                        " -o " + shellQuote(dir.file("parts")));
-    EXPECT_NE(r.exitCode, 0) << "missing output directory must fail";
+                        " -o " + shellQuote(dir.file("parts/sub")));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+    EXPECT_TRUE(testing_util::fileExists(dir.file("parts/sub/made_new.m4v")));
+    EXPECT_TRUE(testing_util::fileExists(dir.file("parts/sub/made_new.wav")));
     r = runCommand(shellQuote(cliPath()) + " extract " + shellQuote(dir.file("made_new.mp4")));
     ASSERT_EQ(r.exitCode, 0) << r.output;
     auto video = testing_util::readFile(dir.file("made_new.m4v"));

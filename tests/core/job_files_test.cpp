@@ -26,10 +26,11 @@ TEST(JobFilesTest, NamesOfAJob) {
     setJobNames("/src/dir/movie.3gp", "/dest/");
     EXPECT_EQ(g_context.baseName, "movie");
     EXPECT_EQ(g_context.sourceDir, "/src/dir/");
-    EXPECT_EQ(g_context.outputPath, "/dest/movie_new.mp4");
+    EXPECT_EQ(g_context.destinationPath, "/dest/movie_new.mp4");
     EXPECT_EQ(g_context.wavName, "/dest/movie.mp4.wav");
     EXPECT_EQ(g_context.moduleDir, platform::programDir());
-    // No temporary file is named before the job makes it.
+    // No file is named before the job makes it.
+    EXPECT_EQ(g_context.outputPath, "");
     EXPECT_EQ(g_context.pcmPath, "");
     EXPECT_EQ(videoEsFilePath(), "");
     EXPECT_EQ(decodedPicturesPath(), "");
@@ -68,7 +69,7 @@ TEST(JobFilesTest, LongPathsAreKeptWhole) {
     std::string name = std::string(600, 'n');
     setJobNames(dir + name + ".mp4", dir);
     EXPECT_EQ(g_context.baseName, name);
-    EXPECT_EQ(g_context.outputPath, dir + name + "_new.mp4");
+    EXPECT_EQ(g_context.destinationPath, dir + name + "_new.mp4");
     EXPECT_EQ(g_context.wavName, dir + name + ".mp4.wav");
 }
 

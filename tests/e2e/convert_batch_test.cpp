@@ -81,7 +81,7 @@ TEST(ConvertBatchTest, SameNamesInTwoProcessesAtOnce) {
 // -j 2 over a batch with a failing source and one whose frame rate is irregular gives the
 // same files and the same result lines (in another order, perhaps) as -j 1.
 TEST(ConvertBatchTest, TwoWorkersEqualOne) {
-    TempDir in, one, two;
+    TempDir in;
     std::vector<std::string> sources;
     for (const char* f : {"demux/mp4v_amr.3gp", "demux/no_audio.3gp", "demux/mp4v_aac_drift.mp4",
                           "demux/h263_amr102.3gp", "demux/mp4v_aac_m16k.mp4"})
@@ -98,6 +98,7 @@ TEST(ConvertBatchTest, TwoWorkersEqualOne) {
         return lines;
     };
     for (const char* drift : {"-y", "-n"}) {
+        TempDir one, two;
         auto args = [&](const TempDir& out, const char* jobs) {
             return std::string("convert ") + jobs + " " + drift + " -o " + shellQuote(out.path()) +
                    " " + shellQuote(sources[0]) + " " + shellQuote(sources[1]) + " " +
@@ -116,6 +117,61 @@ TEST(ConvertBatchTest, TwoWorkersEqualOne) {
         }
         EXPECT_EQ(fileExists(outputIn(one, sources[2])), std::string(drift) == "-y");
     }
+}
+
+// Two jobs of one batch that would write one file (letter case aside) stop the batch
+// before anything is converted, naming both sources.
+TEST(ConvertBatchTest, CollidingDestinationsStopTheBatch) {
+    TempDir a, b, out;
+    const std::string name = e2e::uniqueName();
+    const std::string lower = a.file(name + ".3gp"), upper = b.file(name + "X.mp4");
+    testing_util::writeFile(lower, readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")));
+    // The same name but for its case: name + "X" against name + "x".
+    const std::string other = b.file(name + "x.mp4");
+    testing_util::writeFile(other, readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")));
+    testing_util::writeFile(upper, readFile(testing_util::fixturePath("demux/mp4v_amr.3gp")));
+    const std::string dest = out.path() + "sub/";
+    auto r = e2e::cli("convert -o " + shellQuote(dest) + " " + shellQuote(lower) + " " +
+                          shellQuote(other) + " " + shellQuote(upper),
+                      true);
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.output.find(other + " and " + upper + " both write"), std::string::npos)
+        << r.output;
+    EXPECT_FALSE(fileExists(dest));
+}
+
+// An earlier output survives byte for byte a re-conversion that fails (a truncated source,
+// a folder that takes no file) and is replaced by one that is done.
+TEST(ConvertBatchTest, AnEarlierOutputIsReplacedOnlyWhenTheJobIsDone) {
+    TempDir dir;
+    const std::vector<uint8_t> movie = readFile(testing_util::fixturePath("demux/mp4v_amr.3gp"));
+    const std::string source = e2e::writeSource(dir, movie, ".3gp");
+    const std::string output = outputIn(dir, source);
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    testing_util::writeFile(output, earlier);
+
+    testing_util::writeFile(source, std::vector<uint8_t>(movie.begin(), movie.begin() + 2000));
+    auto failed = e2e::cli(convertArgs(dir, {source}));
+    EXPECT_EQ(failed.exitCode, 1);
+    EXPECT_EQ(failed.output.rfind("failed: " + output + ": ", 0), 0u) << failed.output;
+    EXPECT_EQ(readFile(output), earlier);
+
+    testing_util::writeFile(source, movie);
+    auto done = e2e::cli(convertArgs(dir, {source}));
+    EXPECT_EQ(done.exitCode, 0) << done.output;
+    EXPECT_EQ(e2e::cli("inspect " + shellQuote(output)).exitCode, 0);
+    EXPECT_EQ(testing_util::jobFilesNamed(dir.path() + e2e::baseNameOf(source) + "_new", ".mp4"),
+              std::vector<std::string>());
+
+    // /proc/self/ takes no new file, not even from root.
+    auto refused = e2e::cli("convert -o /proc/self/ " + shellQuote(source));
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_EQ(refused.output.rfind("failed: /proc/self/" + e2e::baseNameOf(source) +
+                                       "_new.mp4: cannot create a file in /proc/self/: ",
+                                   0),
+              0u)
+        << refused.output;
+    EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
 }
 
 // Starts kinolite-cli with the arguments, standard output into `log`; returns its pid.
@@ -178,6 +234,9 @@ TEST_P(ConvertSignalTest, StopsTheJobAndRemovesItsFiles) {
     const std::string second = e2e::writeSource(
         dir, readFile(std::string(KINOLITE_SOURCE_DIR) + "/samples/sample.3gp"), ".3gp", "_second");
     const std::string log = dir.file("out.txt");
+    // An earlier output of the interrupted job's name stays as it was.
+    const std::vector<uint8_t> earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    testing_util::writeFile(outputIn(dir, second), earlier);
     const pid_t pid = spawnCli(
         {"convert", "-j", "1", "-y", "-s", "176x144", "-o", dir.path(), first, second}, log);
     ASSERT_GT(pid, 0);
@@ -192,7 +251,9 @@ TEST_P(ConvertSignalTest, StopsTheJobAndRemovesItsFiles) {
     EXPECT_EQ(output,
               "done: " + outputIn(dir, first) + "\ninterrupted: " + outputIn(dir, second) + "\n");
     EXPECT_TRUE(fileExists(outputIn(dir, first)));
-    EXPECT_FALSE(fileExists(outputIn(dir, second)));
+    EXPECT_EQ(readFile(outputIn(dir, second)), earlier);
+    EXPECT_EQ(testing_util::jobFilesNamed(dir.path() + e2e::baseNameOf(second) + "_new", ".mp4"),
+              std::vector<std::string>());
     EXPECT_EQ(e2e::leftovers(second), std::vector<std::string>());
 }
 

@@ -27,9 +27,10 @@ int audioOne(const uint8_t* data, size_t size) {
     if (prepareJob(source, workDir(), nullptr, nullptr, nullptr) != 0) {
         // What the video stage would remove.
         platform::removeFile(videoEsFilePath());
-        const std::string output = c.outputPath;
         const std::atomic<int32_t>* counter = nullptr;
         const int result = runAudioStage(&counter);
+        // The finished file has taken its destination's name; a failed one is gone.
+        const std::string output = result ? c.destinationPath : c.outputPath;
         if (c.output) fail("the output is still open after the audio stage");
         if (result) {
             const HandsetFileReport report = checkHandsetFile(readFile(output));

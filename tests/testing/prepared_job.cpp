@@ -25,7 +25,8 @@ bool prepareJobContext(const std::string& dir, const std::string& baseName,
     ConversionContext& c = g_context;
     setJobNames(dir + baseName + ".3gp", dir);
     c.moduleDir = dir;
-    // The temporary files as if the job had made them, for the test to fill.
+    // The output and the temporary files as if the job had made them, for the test to fill.
+    c.outputPath = c.destinationPath;
     c.videoEsPath = dir + baseName + kVideoEsStem + kVideoEsExtension;
     c.pcmPath = dir + baseName + kPcmExtension;
     c.fileTag = buildFileTag();

@@ -44,12 +44,17 @@ struct ConversionJobState {
     uint32_t frameRate = 0;  // target frames per second, from the frame-rate table
 
     // Names of the job. Directories end in '/'.
-    std::string moduleDir;   // where the video elementary-stream file lies
-    std::string sourceDir;   // the source path up to and including its last '/'
-    std::string baseName;    // source file name without directory and last extension
-    std::string destDir;     // destination directory as handed in
-    std::string outputPath;  // destDir + baseName + "_new.mp4"
-    std::string wavName;     // destDir + baseName + ".mp4.wav" (printed only)
+    std::string moduleDir;  // where the video elementary-stream file lies
+    std::string sourceDir;  // the source path up to and including its last '/'
+    std::string baseName;   // source file name without directory and last extension
+    std::string destDir;    // destination directory as handed in
+    // The handset movie file is written under a name of its own beside its destination
+    // (outputPath, destDir + baseName + "_new" + tag + ".mp4") and takes the destination's
+    // name (destinationPath, destDir + baseName + "_new.mp4") only when the job is done, so
+    // that a failed job leaves an earlier file of that name as it was.
+    std::string outputPath;
+    std::string destinationPath;
+    std::string wavName;  // destDir + baseName + ".mp4.wav" (printed only)
     // The job's temporary files, each named when the job creates it ("" before), and
     // removed only by that name (core/job_files.h).
     std::string pcmPath;       // beside the source: baseName + tag + ".pcm"

@@ -1,8 +1,11 @@
 #include "core/job_files.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "core/context.h"
 #include "platform/platform.h"
@@ -22,7 +25,8 @@ void setJobNames(const std::string& sourcePath, const std::string& destDir) {
     c.moduleDir = platform::programDir();
     c.sourceDir = platform::directoryPart(sourcePath);
     c.wavName = c.destDir + c.baseName + ".mp4.wav";
-    c.outputPath = c.destDir + c.baseName + "_new.mp4";
+    c.destinationPath = c.destDir + c.baseName + kOutputSuffix;
+    c.outputPath.clear();
     c.pcmPath.clear();
     c.videoEsPath.clear();
     c.picturesPath.clear();
@@ -61,6 +65,34 @@ bool openPcmFile() {
         c.pcmFile =
             createJobFile(platform::privateTempDir() + c.baseName, kPcmExtension, &c.pcmPath);
     return c.pcmFile != nullptr;
+}
+
+bool createOutputFile() {
+    ConversionContext& c = g_context;
+    c.output = createJobFile(c.destDir + c.baseName + kOutputStem, kOutputExtension, &c.outputPath);
+    if (!c.output) {
+        const std::string dir =
+            c.destDir.empty() ? std::string("the current directory") : c.destDir;
+        noteJobFailure("cannot create a file in " + dir + ": " + std::strerror(errno));
+        return false;
+    }
+    // The tag's file is private (0600); the handset file gets the mode of any new file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fileno(c.output), 0666 & ~mask);
+    return true;
+}
+
+bool moveOutputToDestination() {
+    ConversionContext& c = g_context;
+    if (c.outputPath.empty() || c.outputPath == c.destinationPath) return true;
+    if (std::rename(c.outputPath.c_str(), c.destinationPath.c_str()) != 0) {
+        noteJobFailure("cannot replace " + c.destinationPath + ": " + std::strerror(errno));
+        removeJobFile(&c.outputPath);
+        return false;
+    }
+    c.outputPath = c.destinationPath;
+    return true;
 }
 
 bool createDecodedPicturesFile() {

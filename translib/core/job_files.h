@@ -17,15 +17,20 @@ inline constexpr char kVideoEsExtension[] = ".cmp";
 inline constexpr char kDecodedPicturesStem[] = "videoxy_122344565fhr1";
 inline constexpr char kDecodedPicturesExtension[] = ".yuv";
 inline constexpr char kPcmExtension[] = ".pcm";
+// The handset movie file: baseName + "_new.mp4"; while it is written, baseName + "_new" +
+// tag + ".mp4".
+inline constexpr char kOutputSuffix[] = "_new.mp4";
+inline constexpr char kOutputStem[] = "_new";
+inline constexpr char kOutputExtension[] = ".mp4";
 
 // The file name of `sourcePath` after its last '/', with everything from its last '.'
 // removed; a name without '.' is kept whole.
 std::string baseNameOf(const std::string& sourcePath);
 
 // Fills the job's names in the context from the source path and the destination
-// directory: baseName, destDir, moduleDir, sourceDir, wavName, outputPath. The names of
-// the temporary files (pcmPath, videoEsPath, picturesPath) are cleared: they are given
-// when the files are created.
+// directory: baseName, destDir, moduleDir, sourceDir, wavName, destinationPath. The names
+// of the files the job writes (outputPath, pcmPath, videoEsPath, picturesPath) are
+// cleared: they are given when the files are created.
 // `destDir` is taken as handed in (it should end in '/').
 void setJobNames(const std::string& sourcePath, const std::string& destDir);
 
@@ -49,6 +54,15 @@ std::string decodedPicturesPath();
 // When the source's directory does not take the file (a read-only card or share), it is
 // made in the private temporary directory. False when neither works.
 bool openPcmFile();
+
+// Creates the job's handset movie file (output, outputPath) exclusively beside its
+// destination, readable as any new file of the user's is. False when the destination's
+// directory does not take it; the reason is the job's failure.
+bool createOutputFile();
+
+// Gives the finished output its destination's name, replacing a file of that name.
+// False (the reason noted, the output removed) when it cannot.
+bool moveOutputToDestination();
 
 // Creates the decoded-pictures file (picturesPath) in the current directory, or in the
 // private temporary directory when the current one does not take it, and closes it for

@@ -64,8 +64,18 @@ int runAudioStage(const std::atomic<int32_t>** progressOut) {
     // The file is closed even when the final header came up short, so that no handle
     // outlives the job.
     if (c.output) {
-        if (std::fclose(c.output) != 0) c.success = 0;
+        if (std::fclose(c.output) != 0) {
+            noteJobFailure("cannot write " + c.outputPath);
+            c.success = 0;
+        }
         c.output = nullptr;
+    }
+    // Only a finished file takes the destination's name; an unfinished one goes, and an
+    // earlier file of the destination's name stays as it was.
+    if (c.success) {
+        if (!moveOutputToDestination()) c.success = 0;
+    } else if (c.outputPath != c.destinationPath) {
+        removeJobFile(&c.outputPath);
     }
     return c.success;
 }

@@ -67,9 +67,7 @@ void demuxToFiles(const std::string& sourcePath) {
     setJobNames(sourcePath, c.destDir);
 
     c.success = 1;
-    c.output = std::fopen(c.outputPath.c_str(), "wb");
-    if (!c.output) {
-        noteJobFailure("cannot create " + c.outputPath);
+    if (!createOutputFile()) {
         c.success = 0;
         return;
     }
