@@ -54,6 +54,15 @@ TEST_P(ConvertFixtureTest, EndsAsExpected) {
     int frames = e2e::probeFrames(name + ".m4v");
     int expected = c.seconds * c.frameRate;
     EXPECT_NEAR(frames, expected, 2) << "frames played by ffmpeg";
+    // The header counts the VOPs the video section holds.
+    const size_t at = inspect.output.find("\nframes: ");
+    ASSERT_NE(at, std::string::npos) << inspect.output;
+    const int headerFrames = std::stoi(inspect.output.substr(at + 9));
+    const std::vector<uint8_t> video = testing_util::readFile(name + ".m4v");
+    int vops = 0;
+    for (size_t i = 0; i + 3 < video.size(); ++i)
+        if (video[i] == 0 && video[i + 1] == 0 && video[i + 2] == 1 && video[i + 3] == 0xB6) ++vops;
+    EXPECT_EQ(vops, headerFrames) << "VOPs in the video section";
     double sourceAudio = e2e::probeDuration(source, "a");
     double wav = e2e::probeDuration(name + ".wav");
     ASSERT_GT(sourceAudio, 0);
@@ -65,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ConvertCase{"demux/mp4v_amr.3gp", true},
         ConvertCase{"demux/mp4v_amr.3gp", true, "128x96", 15},
-        ConvertCase{"demux/h263_amr102.3gp", true},
+        ConvertCase{"demux/h263_amr102.3gp", true}, ConvertCase{"demux/h263_end_markers.3gp", true},
         ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true}, ConvertCase{"demux/co64.3gp", true},
         ConvertCase{"demux/free_moov.3gp", true}, ConvertCase{"demux/edit_list.3gp", true},
         ConvertCase{"demux/hint_track.3gp", true}, ConvertCase{"demux/text_track.3gp", true},

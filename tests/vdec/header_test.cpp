@@ -349,6 +349,12 @@ const VopCase kVopCases[] = {
      },
      0, 1, "vop_fcode_forward 0 is not legal!\n"},
     {"end_code", [](BitWriter* w, const VolFields&) { w->putStartCode(0x000001B1); }, 1, 1, ""},
+    {"end_code_then_vop",
+     [](BitWriter* w, const VolFields& v) {
+         w->putStartCode(0x000001B1);
+         vdec_test::writeFlatIntraVop(w, v);
+     },
+     1, 2, ""},
     {"repeated_stream_headers_are_read",
      [](BitWriter* w, const VolFields& v) {
          vdec_test::writeSequenceHeaders(w, v);

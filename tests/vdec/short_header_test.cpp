@@ -106,6 +106,32 @@ TEST(ShortHeaderTest, SourceFormatsGiveTheirSizes) {
     }
 }
 
+// Some handsets end every picture with the end-of-sequence marker: the marker ends the
+// sequence only where no picture follows it.
+TEST(ShortHeaderTest, EndMarkerAfterEveryPictureDecodesEveryPicture) {
+    const std::vector<uint8_t> s = fixture("h263_sqcif_gobs.h263");
+    DecodeResult plain = decodeStream(s);
+    ASSERT_EQ(plain.success, 1) << plain.output;
+
+    BitWriter eos;
+    eos.put(0x3F, 22);
+    eos.alignZero();
+    std::vector<uint8_t> marked;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool pictureStart =
+            i > 0 && i + 2 < s.size() && s[i] == 0 && s[i + 1] == 0 && (s[i + 2] & 0xFC) == 0x80;
+        if (pictureStart) marked.insert(marked.end(), eos.bytes().begin(), eos.bytes().end());
+        marked.push_back(s[i]);
+    }
+    marked.insert(marked.end(), eos.bytes().begin(), eos.bytes().end());
+    ASSERT_EQ(marked.size(), s.size() + 10 * eos.bytes().size());
+
+    DecodeResult r = decodeStream(marked);
+    EXPECT_EQ(r.success, 1) << r.output;
+    EXPECT_EQ(r.frames, 10);
+    EXPECT_EQ(r.pictures, plain.pictures);
+}
+
 TEST(ShortHeaderTest, SourceFormatChangeFailsTheJob) {
     std::vector<uint8_t> s = fixture("h263_qcif.h263");
     std::vector<uint8_t> sub = fixture("h263_sqcif_gobs.h263");

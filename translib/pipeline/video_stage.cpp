@@ -2,6 +2,7 @@
 // decoded-pictures file, re-encodes it into the handset movie file, and removes the
 // temporary video files whatever the outcome.
 
+#include <cstdint>
 #include <cstdio>
 
 #include "core/context.h"
@@ -12,6 +13,10 @@
 #include "venc/venc.h"
 
 namespace {
+
+// A job whose video stream gives fewer than 1 / kLeastShareOfPictures of the pictures the
+// header counts has lost pictures.
+constexpr int64_t kLeastShareOfPictures = 2;
 
 // What the encoder makes of the decoded pictures: the job's settings and frame rates.
 EncoderJob encoderJobOf(ConversionContext& c) {
@@ -53,6 +58,12 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
         c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
                                             static_cast<uint32_t>(encoded.bytes));
         if (!encoded.ok) c.success = 0;
+        // A stream that ends long before the movie's pictures do (lost in decoding) makes a
+        // file whose header promises pictures it does not hold: the job fails.
+        if (c.success && static_cast<int64_t>(encoded.vops) * kLeastShareOfPictures <
+                             static_cast<int64_t>(c.headerFrames))
+            logError("the video holds %d of the %d pictures the movie has at this frame rate",
+                     encoded.vops, static_cast<int>(c.headerFrames));
     }
 
     platform::removeFile(decodedPicturesPath());

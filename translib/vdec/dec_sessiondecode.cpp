@@ -147,7 +147,12 @@ void runFrameLoop() {
         if (!g_dec.bShortHeader) {
             if (!findStartCode()) break;
             const uint32_t code = g_bits.showBits(32);
-            if (code == kVisualObjectSequenceEndCode) break;
+            if (code == kVisualObjectSequenceEndCode) {
+                // Decoding ends only where no picture follows the end code: streams joined
+                // from pieces carry one at the end of every piece.
+                g_bits.flushBits(32);
+                continue;
+            }
             if (code == kGroupOfVopStartCode) {
                 if (!decodeGovHeader()) break;
                 continue;
