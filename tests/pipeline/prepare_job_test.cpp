@@ -304,10 +304,10 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, FixturePrepareTest,
                                            "demux/h263_end_markers.3gp",
                                            "demux/mp4v_amr74_moov_last.3gp", "demux/co64.3gp",
                                            "demux/free_moov.3gp", "demux/edit_list.3gp",
-                                           "demux/hint_track.3gp", "demux/text_track.3gp",
-                                           "demux/mp4v_aac_m8k.mp4", "demux/mp4v_aac_m16k.mp4",
-                                           "demux/mp4v_aac_s22k.mp4", "demux/mp4v_aac_s48k.mp4",
-                                           "demux/mp4v_aac_drift.mp4"),
+                                           "demux/hint_track.3gp", "demux/hint_track_name.3gp",
+                                           "demux/text_track.3gp", "demux/mp4v_aac_m8k.mp4",
+                                           "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4",
+                                           "demux/mp4v_aac_s48k.mp4", "demux/mp4v_aac_drift.mp4"),
                          [](const ::testing::TestParamInfo<std::string>& i) {
                              std::string n = i.param.substr(i.param.find('/') + 1);
                              for (char& ch : n)
