@@ -74,6 +74,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ConvertCase{"demux/mp4v_amr.3gp", true},
         ConvertCase{"demux/mp4v_amr.3gp", true, "128x96", 15},
+        ConvertCase{"demux/mp4v_amr475.3gp", true}, ConvertCase{"demux/mp4v_amr515.3gp", true},
+        ConvertCase{"demux/mp4v_amr59.3gp", true}, ConvertCase{"demux/mp4v_amr67.3gp", true},
+        ConvertCase{"demux/mp4v_amr_switch_dtx.3gp", true},
         ConvertCase{"demux/h263_amr102.3gp", true}, ConvertCase{"demux/h263_end_markers.3gp", true},
         ConvertCase{"demux/mp4v_amr74_moov_last.3gp", true}, ConvertCase{"demux/co64.3gp", true},
         ConvertCase{"demux/free_moov.3gp", true}, ConvertCase{"demux/edit_list.3gp", true},

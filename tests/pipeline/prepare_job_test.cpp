@@ -88,7 +88,7 @@ TEST_F(PrepareJobTest, AmrSourceGivesTheStreamFileTheFramesAndTheFirstHeader) {
     EXPECT_EQ(g_context.outputPath, dir_.path() + uniqueName() + "_new.mp4");
     EXPECT_EQ(videoEsPath_, platform::programDir() + uniqueName() + "videoxy_122344565fhr1.cmp");
     EXPECT_EQ(videoFrames_, 30u);
-    EXPECT_EQ(g_context.amrFrameSize, 32);
+    EXPECT_EQ(g_context.amrFrames, 100u);
     EXPECT_EQ(g_context.amrBytes, 100u * 32);
     EXPECT_EQ(audioFrames_, 99);
     EXPECT_EQ(g_context.isAac, 0);
@@ -299,20 +299,20 @@ TEST_P(FixturePrepareTest, PreparesAStreamThatDecodesToEverySourcePicture) {
             << "picture " << i;
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, FixturePrepareTest,
-                         ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp",
-                                           "demux/h263_end_markers.3gp",
-                                           "demux/mp4v_amr74_moov_last.3gp", "demux/co64.3gp",
-                                           "demux/free_moov.3gp", "demux/edit_list.3gp",
-                                           "demux/hint_track.3gp", "demux/hint_track_name.3gp",
-                                           "demux/text_track.3gp", "demux/mp4v_aac_m8k.mp4",
-                                           "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4",
-                                           "demux/mp4v_aac_s48k.mp4", "demux/mp4v_aac_drift.mp4"),
-                         [](const ::testing::TestParamInfo<std::string>& i) {
-                             std::string n = i.param.substr(i.param.find('/') + 1);
-                             for (char& ch : n)
-                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, FixturePrepareTest,
+    ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp", "demux/h263_end_markers.3gp",
+                      "demux/mp4v_amr74_moov_last.3gp", "demux/co64.3gp", "demux/free_moov.3gp",
+                      "demux/edit_list.3gp", "demux/hint_track.3gp", "demux/hint_track_name.3gp",
+                      "demux/text_track.3gp", "demux/mp4v_amr475.3gp",
+                      "demux/mp4v_amr_switch_dtx.3gp", "demux/mp4v_aac_m8k.mp4",
+                      "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4",
+                      "demux/mp4v_aac_s48k.mp4", "demux/mp4v_aac_drift.mp4"),
+    [](const ::testing::TestParamInfo<std::string>& i) {
+        std::string n = i.param.substr(i.param.find('/') + 1);
+        for (char& ch : n)
+            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return n;
+    });
 
 }  // namespace

@@ -57,10 +57,11 @@ struct ConversionJobState {
     // Audio kind: 1 = AAC decoded to PCM while demultiplexing, 0 = AMR frames in memory.
     uint8_t isAac = 0;
 
-    // AMR frames collected while demultiplexing.
+    // AMR frames collected while demultiplexing: whole storage-format frames back to back,
+    // each as long as its header byte's frame type says.
     std::vector<uint8_t> amrBuffer;
     uint32_t amrBytes = 0;
-    uint8_t amrFrameSize = 0;  // 0 until detected, then 32, 27 or 20
+    uint32_t amrFrames = 0;
 
     // Decoded AMR audio.
     std::vector<int16_t> pcmSamples;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/aac_decoder.h"
+#include "audio/amr_frames.h"
 #include "audio/resampler.h"
 #include "core/context.h"
 #include "core/fourcc.h"
@@ -147,20 +148,27 @@ void sendAac(const Block* block) {
 
 void sendAmr(const Block* block) {
     ConversionContext& c = g_context;
-    const uint16_t n = static_cast<uint16_t>(block->size);
-    if (c.amrFrameSize == 0) {
-        // Storage-format frames of 12.2, 10.2 and 7.95 kbit/s.
-        if (n % 32 == 0)
-            c.amrFrameSize = 32;
-        else if (n % 27 == 0)
-            c.amrFrameSize = 27;
-        else if (n % 20 == 0)
-            c.amrFrameSize = 20;
+    // A sample holds whole frames of any frame type, each as long as its own header byte
+    // says; the mode may change from one frame to the next. A frame cut short by the end of
+    // the sample is dropped.
+    const size_t size = block->size > 0 ? static_cast<size_t>(block->size) : 0;
+    size_t whole = 0;
+    uint32_t frames = 0;
+    while (whole < size) {
+        const size_t n = amr::storageFrameBytes(block->buffer[whole]);
+        if (n > size - whole) {
+            log_Warning("esdump_Send, drop an AMR frame cut short (%d bytes left of %d)",
+                        static_cast<int>(size - whole), static_cast<int>(n));
+            break;
+        }
+        whole += n;
+        ++frames;
     }
-    if (c.amrFrameSize == 0 || block->size % c.amrFrameSize != 0) return;
+    if (frames == 0) return;
     c.amrBuffer.resize(c.amrBytes);
-    c.amrBuffer.insert(c.amrBuffer.end(), block->buffer, block->buffer + block->size);
-    c.amrBytes += static_cast<uint32_t>(block->size);
+    c.amrBuffer.insert(c.amrBuffer.end(), block->buffer, block->buffer + whole);
+    c.amrBytes += static_cast<uint32_t>(whole);
+    c.amrFrames += frames;
 }
 
 void onAudioSampleEntry(uint32_t type) {
