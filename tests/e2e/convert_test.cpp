@@ -95,4 +95,29 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
+// A job's output depends only on its source and settings: each of a run of jobs in one
+// process gives the bytes the same job gives alone (the resampler's running state, the
+// codecs' records and the demultiplexer's start over with every job).
+TEST(ConvertSequenceTest, EveryJobOfARunEqualsTheJobAlone) {
+    const char* fixtures[] = {"demux/mp4v_aac_s44k.mp4", "demux/mp4v_aac_s22k.mp4",
+                              "demux/h263_amr102.3gp", "demux/mp4v_aac_s48k.mp4",
+                              "demux/mp4v_amr.3gp"};
+    testing_util::TempDir together, alone;
+    std::string sources;
+    for (const char* f : fixtures) sources += " " + shellQuote(e2e::copySource(together, f, f));
+    auto run = e2e::cli("convert -q -y -s 160x128 -o " + shellQuote(together.path()) + sources);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    for (const char* f : fixtures) {
+        const std::string source = e2e::copySource(alone, f, f);
+        ASSERT_EQ(e2e::cli("convert -q -y -s 160x128 -o " + shellQuote(alone.path()) + " " +
+                           shellQuote(source))
+                      .exitCode,
+                  0);
+        const std::string name = e2e::baseNameOf(source) + "_new.mp4";
+        EXPECT_TRUE(testing_util::readFile(together.path() + name) ==
+                    testing_util::readFile(alone.path() + name))
+            << f;
+    }
+}
+
 }  // namespace

@@ -46,7 +46,7 @@ int32_t g_nextStreamId = 1;
 bool g_writeFailed = false;
 
 // AAC working buffers, kept for the whole process. Element 0 of each resampler input
-// holds the last sample of the previous frame.
+// holds the last sample of the previous frame of the same track (0 before its first).
 struct AacBuffers {
     int16_t inFirst[1 + kMaxFrameSamples] = {};
     int16_t inSecond[1 + kMaxFrameSamples] = {};
@@ -177,8 +177,11 @@ void onAudioSampleEntry(uint32_t type) {
 
 void onAacTrackOpened(const uint8_t* config, int32_t length) {
     openAacDecoder(config, length);
-    // Every AAC rate but 16000 Hz is resampled to it.
+    // Every AAC rate but 16000 Hz is resampled to it; the track starts the resampler
+    // afresh, so nothing of an earlier job's audio carries into this one.
     resampleInit(kPcmRate);
+    g_aac.inFirst[0] = 0;
+    g_aac.inSecond[0] = 0;
 }
 
 }  // namespace
