@@ -196,22 +196,37 @@ TEST(QuantMatrixTest, LoadedMatricesDecode) {
     EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
 }
 
-TEST(StreamKindTest, VideoObjectWithoutSequenceHeaders) {
+// An MPEG-4 stream may start at its video object or straight at its VOL header (as some
+// muxers store the decoder configuration); a VOL header cut short is refused.
+TEST(StreamKindTest, MpegFourStreamsStartAtTheVideoObjectOrTheVol) {
+    const struct {
+        const char* name;
+        bool videoObject;
+        bool cutShort;
+    } cases[] = {
+        {"video object", true, false}, {"VOL first", false, false}, {"VOL cut short", false, true}};
     VolFields vol;
-    BitWriter w;
-    w.putStartCode(0x00000100);
-    vdec_test::writeVolHeader(&w, vol);
-    vdec_test::writeFlatIntraVop(&w, vol);
-    DecodeResult r = decodeStream(w.bytes());
-    EXPECT_EQ(r.success, 1) << r.output;
-    EXPECT_TRUE(contains(r.output, "\nBitstream without short headers detected!\n"));
-    EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
+    for (const auto& c : cases) {
+        BitWriter w;
+        if (c.videoObject) w.putStartCode(0x00000100);
+        vdec_test::writeVolHeader(&w, vol);
+        std::vector<uint8_t> s = w.bytes();
+        if (c.cutShort) {
+            s.resize(6);
+        } else {
+            vdec_test::writeFlatIntraVop(&w, vol);
+            s = w.bytes();
+        }
+        DecodeResult r = decodeStream(s);
+        EXPECT_EQ(r.success, c.cutShort ? 0 : 1) << c.name << "\n" << r.output;
+        EXPECT_TRUE(contains(r.output, "\nBitstream without short headers detected!\n")) << c.name;
+        EXPECT_EQ(r.pictures.size(), c.cutShort ? 0 : frameBytes(176, 144)) << c.name;
+    }
 }
 
 TEST(StreamKindTest, UnrecognisedStreamFails) {
     const std::vector<std::vector<uint8_t>> streams = {
         {0x00, 0x00, 0x01, 0xB6, 0x10, 0x20, 0x30},  // a VOP without any VOL header
-        {0x00, 0x00, 0x01, 0x20, 0x00, 0x00},        // a VOL without its video object
         {},                                          // nothing at all
         {0x12, 0x34, 0x56, 0x78},
     };

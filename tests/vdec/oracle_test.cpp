@@ -94,6 +94,8 @@ const OracleCase kCases[] = {
      Edit::none},
     {"h263_qcif_gob_headers_high_q", kNoisySource, 176, 144, 30, "-c:v h263 -q:v 20 -ps 100 -g 12",
      "h263", Edit::none},
+    {"xvid_vol_first", kTestSource, 176, 144, 30, "-c:v libxvid -g 10 -q:v 5", "m4v",
+     Edit::volFirst},
     {"xvid_end_code_after_every_vop", kTestSource, 176, 144, 30, "-c:v libxvid -g 10 -q:v 5", "m4v",
      Edit::endCodes},
     {"h263_end_marker_after_every_picture", kTestSource, 176, 144, 30, "-c:v h263 -q:v 5 -g 10",

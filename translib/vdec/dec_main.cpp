@@ -20,16 +20,19 @@ MotionVector g_mvRow[kMaxMbColumns][5];
 
 namespace {
 
-// Recognises the stream from its first headers: an MPEG-4 video object (its VOL header is
-// read here) or a short-header picture. Returns false, with the job failed, for any other
-// stream and for refused VOL headers.
+// Recognises the stream from its first headers: an MPEG-4 video object or video object
+// layer (its VOL header is read here) or a short-header picture. Returns false, with the job
+// failed, for any other stream and for refused VOL headers.
 bool detectStreamKind() {
     skipVisualObjectSequenceHeader();
     skipVisualObjectHeader();
-    if (g_bits.showBits(27) == 8) {
+    // A video object start code, or the VOL header itself: some muxers store the decoder
+    // configuration from the VOL header on.
+    const bool videoObject = g_bits.showBits(27) == 8;
+    if (videoObject || g_bits.showBits(28) == (kVideoObjectLayerStartCodeFirst >> 4)) {
         std::printf("\nBitstream without short headers detected!\n");
         g_dec.bShortHeader = 0;
-        g_bits.flushBits(32);
+        if (videoObject) g_bits.flushBits(32);
         if (!decodeVolHeader(g_volmd)) return false;
         g_dec.iPublishedWidth = g_volmd->iWidth;
         g_dec.iPublishedHeight = g_volmd->iHeight;
