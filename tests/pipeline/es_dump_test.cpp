@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "audio/aac_decoder.h"
 #include "audio/resampler.h"
@@ -145,6 +146,26 @@ TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
     out = mp4test::captureStdout([&] { EXPECT_EQ(esdump_Control(out_, -1), -1); });
     EXPECT_EQ(out, "esdump_Controlm, encount a undefine command\n");
     EXPECT_EQ(g_context.success, 0);
+}
+
+// Calls without a sink, a descriptor, a stream or a block fail the job with their lines.
+TEST_F(EsDumpTest, MissingArgumentsAreReported) {
+    EsDescriptor d;
+    es_descriptor_Init(&d, VIDEO_ES, fourcc('m', 'p', '4', 'v'));
+    const struct {
+        const char* message;
+        std::function<void()> call;
+    } cases[] = {
+        {"esdump_Add, invalidate parameters\n", [&] { esdump_Add(nullptr, &d); }},
+        {"esdump_Send, invalidate parameters\n", [&] { esdump_Send(out_, nullptr, nullptr); }},
+        {"esdump_Close, invalidate input parameters\n", [] { esdump_Close(nullptr); }},
+    };
+    for (const auto& c : cases) {
+        g_context.success = 1;
+        const std::string out = mp4test::captureStdout(c.call);
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+        EXPECT_EQ(g_context.success, 0) << c.message;
+    }
 }
 
 TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {

@@ -216,7 +216,7 @@ int esdump_Open(const char* prefix, EsOut** out) {
 
 void esdump_Close(EsOut* out) {
     if (!out || !out->state) {
-        logError("esdump_Close, invalid input parameters");
+        logError("esdump_Close, invalidate input parameters");
         return;
     }
     if (out->state->list) es_id_FreeList(&out->state->list);
