@@ -85,7 +85,19 @@ INSTANTIATE_TEST_SUITE_P(
         ConvertCase{"demux/mp4v_aac_m8k.mp4", true, "176x144", 8, 4},
         ConvertCase{"demux/mp4v_aac_m16k.mp4", true}, ConvertCase{"demux/mp4v_aac_s22k.mp4", true},
         ConvertCase{"demux/mp4v_aac_s44k.mp4", true}, ConvertCase{"demux/mp4v_aac_s48k.mp4", true},
-        ConvertCase{"demux/no_audio.3gp", false}, ConvertCase{"demux/wide_320x240.3gp", false},
+        ConvertCase{"demux/no_audio.3gp", false},
+        // Sources larger than the handset's screen, cropped and scaled to each handset size.
+        ConvertCase{"demux/wide_320x240.3gp", true, "128x96", 15},
+        ConvertCase{"demux/wide_320x240.3gp", true, "128x128", 10},
+        ConvertCase{"demux/wide_320x240.3gp", true, "160x96", 10},
+        ConvertCase{"demux/wide_320x240.3gp", true, "160x128", 8},
+        ConvertCase{"demux/wide_320x240.3gp", true, "176x144", 8},
+        ConvertCase{"demux/h263_cif_352x288.3gp", true, "128x96", 15},
+        ConvertCase{"demux/h263_cif_352x288.3gp", true, "160x128", 8},
+        ConvertCase{"demux/h263_cif_352x288.3gp", true, "176x144", 8},
+        ConvertCase{"demux/mp4v_vga_640x480.3gp", true, "128x128", 10},
+        ConvertCase{"demux/mp4v_vga_640x480.3gp", true, "160x96", 10},
+        ConvertCase{"demux/mp4v_vga_640x480.3gp", true, "176x144", 8},
         ConvertCase{"demux/drms.3gp", false}),
     [](const ::testing::TestParamInfo<ConvertCase>& i) {
         std::string n = i.param.fixture;

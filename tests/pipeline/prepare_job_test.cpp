@@ -307,7 +307,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "demux/text_track.3gp", "demux/mp4v_amr475.3gp",
                       "demux/mp4v_amr_switch_dtx.3gp", "demux/mp4v_aac_m8k.mp4",
                       "demux/mp4v_aac_m16k.mp4", "demux/mp4v_aac_s22k.mp4",
-                      "demux/mp4v_aac_s48k.mp4", "demux/mp4v_aac_drift.mp4"),
+                      "demux/mp4v_aac_s48k.mp4", "demux/mp4v_aac_drift.mp4",
+                      "demux/wide_320x240.3gp", "demux/h263_cif_352x288.3gp",
+                      "demux/mp4v_vga_640x480.3gp"),
     [](const ::testing::TestParamInfo<std::string>& i) {
         std::string n = i.param.substr(i.param.find('/') + 1);
         for (char& ch : n)

@@ -71,15 +71,27 @@ const VolCase kVolCases[] = {
     {"plain", [](VolFields*) {}, true, "not using resync marker.\n", false},
     {"verid2", [](VolFields* v) { v->verId = 2; }, true, "NEWPRED: OFF.\n\n", false},
     {"width176", [](VolFields* v) { v->width = 176; }, true, "", false},
-    {"width177_refused_silently", [](VolFields* v) { v->width = 177; }, false, "", true},
+    {"width177", [](VolFields* v) { v->width = 177; }, true, "", false},
+    {"largest_720x576",
+     [](VolFields* v) {
+         v->width = 720;
+         v->height = 576;
+     },
+     true, "", false},
+    {"width721_refused",
+     [](VolFields* v) {
+         v->width = 721;
+         v->height = 576;
+     },
+     false, "picture size 721x576 is larger than 720x576, not supported!\n", true},
     {"width100_height50",
      [](VolFields* v) {
          v->width = 100;
          v->height = 50;
      },
      true, "", false},
-    {"taller_than_the_pool", [](VolFields* v) { v->height = 400; }, false,
-     "picture size 176x400 is not supported!\n", false},
+    {"height577_refused", [](VolFields* v) { v->height = 577; }, false,
+     "picture size 176x577 is larger than 720x576, not supported!\n", true},
     {"zero_height", [](VolFields* v) { v->height = 0; }, false,
      "picture size 176x0 is not supported!\n", false},
     {"fixed_vop_rate", [](VolFields* v) { v->fixedVopRate = 1; }, true, "", false},

@@ -72,8 +72,8 @@ const PictureHeaderCase kPictureHeaderCases[] = {
     {"source_format_0", kSourceFormat, 0, 3, "H.263 source format not legal\n", false},
     {"source_format_6", kSourceFormat, 6, 3, "H.263 source format not legal\n", false},
     {"source_format_7", kSourceFormat, 7, 3, "H.263 source format not legal\n", false},
-    {"cif_is_too_wide", kSourceFormat, 3, 3, "", true},
-    {"4cif_is_too_wide", kSourceFormat, 4, 3, "", true},
+    {"16cif_is_too_large", kSourceFormat, 5, 3,
+     "picture size 1408x1152 is larger than 720x576, not supported!\n", true},
     {"option_bits", kOptionBits, 1, 4, "four_reserved_zero_bits are not zero\n", false},
     {"cpm", kCpm, 1, 1, "zero_bit is not zero\n", false},
 };

@@ -51,6 +51,16 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     // The size of the frames in the decoded-pictures file.
     c.sourceWidth = decoded.width;
     c.sourceHeight = decoded.height;
+    // The decoded pictures take the frame size for every picture of the source, which for
+    // a large source can be a big temporary file.
+    const long long frameBytes = static_cast<long long>(decoded.width) * decoded.height +
+                                 2LL * (decoded.width / 2) * (decoded.height / 2);
+    std::printf("decoded pictures: %d frames of %dx%d, %lld bytes in %s\n", decoded.frames,
+                decoded.width, decoded.height, frameBytes * decoded.frames,
+                decodedPicturesPath().c_str());
+    if (decoded.writeFailed)
+        logError("cannot write the decoded pictures to %s (is the disk full?)",
+                 decodedPicturesPath().c_str());
     if (!decoded.ok) c.success = 0;
     if (c.success) {
         const EncoderResult encoded =

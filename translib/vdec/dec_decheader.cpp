@@ -159,15 +159,11 @@ bool decodeVolHeader(VolMode* vol) {
         g_bits.flushBits(1);
         vol->iHeight = int32_t(g_bits.getBits(13));
         g_bits.flushBits(1);
-        if (vol->iWidth > kMaxWidth) {
-            refuseInputFile();
-            return refuse(nullptr);
-        }
-        if (vol->iWidth == 0 || vol->iHeight == 0 ||
-            poolBytesFor(vol->iWidth, vol->iHeight) > kPoolBytes) {
+        if (vol->iWidth == 0 || vol->iHeight == 0) {
             std::printf("picture size %dx%d is not supported!\n", vol->iWidth, vol->iHeight);
             return refuse(nullptr);
         }
+        if (!checkPictureSize(vol->iWidth, vol->iHeight)) return refuse(nullptr);
     }
 
     if (g_bits.getBit()) return refuse("interlaced video is not supported!\n");

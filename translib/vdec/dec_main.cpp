@@ -15,8 +15,8 @@ VopMode* g_vopmd = nullptr;
 
 DecoderSession g_dec;
 CInBitStream g_bits;
-MacroblockMode g_mbRows[2][kMaxMbColumns];
-MotionVector g_mvRow[kMaxMbColumns][5];
+MacroblockMode* g_mbRows[2] = {nullptr, nullptr};
+MotionVector (*g_mvRow)[5] = nullptr;
 
 namespace {
 
@@ -61,8 +61,7 @@ bool detectStreamKind() {
 }
 
 void releaseJob() {
-    delete[] g_dec.pBuffer;
-    g_dec.pBuffer = nullptr;
+    releaseBuffers();
     delete g_volmd;
     g_volmd = nullptr;
     delete g_vopmd;
@@ -72,10 +71,6 @@ void releaseJob() {
         g_dec.outReconFile = nullptr;
     }
     closeInputFile();
-    g_dec.current = FrameStore{};
-    g_dec.reference = FrameStore{};
-    g_dec.g_rgpmbmAbove = nullptr;
-    g_dec.g_rgpmbmCurr = nullptr;
 }
 
 }  // namespace
@@ -104,12 +99,6 @@ namespace {
 // Opens the files, creates the records and decodes; every way out leaves the session's
 // outcome in g_dec.
 void decodeFile(const std::string& esPath, const std::string& picturesPath) {
-    g_dec.pBuffer = new (std::nothrow) uint8_t[kPoolBytes];
-    if (!g_dec.pBuffer) {
-        std::printf("pBuffer != NULL\n");
-        g_dec.bFailed = 1;
-        return;
-    }
     try {
         g_dec.pfInputBitStream = std::fopen(esPath.c_str(), "rb");
         if (!g_dec.pfInputBitStream) {
@@ -157,6 +146,7 @@ DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& pic
     r.width = g_dec.iPublishedWidth;
     r.height = g_dec.iPublishedHeight;
     r.frames = g_dec.iFramesWritten;
+    r.writeFailed = g_dec.bWriteFailed != 0;
     if (g_dec.bReadFailed)
         r.message = "cannot read " + esPath;
     else if (g_dec.bWriteFailed)

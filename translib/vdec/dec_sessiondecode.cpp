@@ -1,9 +1,13 @@
 #include "vdec/dec_sessiondecode.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
+#include "core/source_limits.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"
 #include "vdec/dec_session.h"
@@ -82,19 +86,45 @@ bool skipRepeatedHeader(uint32_t code) {
 
 }  // namespace
 
-size_t poolBytesFor(int width, int height) {
-    if (width <= 0 || height <= 0 || width > kMaxWidth) return kPoolBytes + 1;
-    return layoutFor(width, height).total;
+bool checkPictureSize(int width, int height) {
+    if (sourcelimits::fits(width, height)) return true;
+    std::printf("picture size %dx%d is larger than %dx%d, not supported!\n", width, height,
+                sourcelimits::kMaxSourceWidth, sourcelimits::kMaxSourceHeight);
+    refuseInputFile();
+    return false;
+}
+
+void releaseBuffers() {
+    std::vector<uint8_t>().swap(g_dec.pool);
+    std::vector<MacroblockMode>().swap(g_dec.mbRowStore);
+    std::vector<MotionVector>().swap(g_dec.mvRowStore);
+    g_mbRows[0] = g_mbRows[1] = nullptr;
+    g_mvRow = nullptr;
+    g_dec.current = FrameStore{};
+    g_dec.reference = FrameStore{};
+    g_dec.g_rgpmbmAbove = nullptr;
+    g_dec.g_rgpmbmCurr = nullptr;
 }
 
 bool createBuffers() {
     const int width = g_volmd->iWidth, height = g_volmd->iHeight;
-    if (poolBytesFor(width, height) > kPoolBytes) {
-        std::printf("picture size %dx%d is not supported!\n", width, height);
+    if (!checkPictureSize(width, height)) return false;
+    const Layout l = layoutFor(width, height);
+    releaseBuffers();
+    try {
+        // One extra alignment step lets the first carve start on the boundary.
+        g_dec.pool.assign(l.total + kPoolAlignment, 0);
+        g_dec.mbRowStore.assign(2 * size_t(l.columns), MacroblockMode{});
+        g_dec.mvRowStore.assign(5 * size_t(l.columns), MotionVector{});
+    } catch (const std::bad_alloc&) {
+        releaseBuffers();
+        std::printf("pBuffer != NULL\n");
         g_dec.bFailed = 1;
         return false;
     }
-    const Layout l = layoutFor(width, height);
+    g_mbRows[0] = g_dec.mbRowStore.data();
+    g_mbRows[1] = g_dec.mbRowStore.data() + l.columns;
+    g_mvRow = reinterpret_cast<MotionVector(*)[5]>(g_dec.mvRowStore.data());
     g_dec.mbColumns = l.columns;
     g_dec.mbRows = l.rows;
     g_dec.codedWidth = l.codedWidth;
@@ -103,8 +133,8 @@ bool createBuffers() {
     g_dec.chromaStride = l.lumaStride / 2;
     g_dec.paddedHeight = l.paddedHeight;
 
-    uint8_t* p = g_dec.pBuffer;
-    std::memset(p, 0, l.total);
+    uint8_t* p = g_dec.pool.data();
+    p += alignUp(reinterpret_cast<uintptr_t>(p)) - reinterpret_cast<uintptr_t>(p);
     g_dec.g_rgpmbmAbove = reinterpret_cast<PredictionStore(*)[6]>(p);
     p += l.storeBytes;
     g_dec.g_rgpmbmCurr = reinterpret_cast<PredictionStore(*)[6]>(p);
@@ -170,10 +200,7 @@ void runFrameLoop() {
         if (g_dec.bShortHeader) {
             decodeShortHeaderPicture();
             if (g_dec.bStop || g_dec.bFailed) break;
-            if (g_volmd->iWidth > kMaxWidth) {
-                refuseInputFile();
-                break;
-            }
+            if (!checkPictureSize(g_volmd->iWidth, g_volmd->iHeight)) break;
         } else {
             if (!decodeVopHeader()) break;
             if (!g_vopmd->bVopCoded) {
