@@ -261,6 +261,7 @@ void EncoderSession::allocateBuffers() {
     ctx.geo = g;
     dsp::buildQuantMatrix(enc_g_volmd->rgiIntraMatrix, &ctx.intraMatrix);
     dsp::buildQuantMatrix(enc_g_volmd->rgiInterMatrix, &ctx.interMatrix);
+    encBuildInterLevelLimits(&ctx, enc_g_volmd->iQuantType);
     ctx.modeCurr = m_modeRows[0].data();
     ctx.modeAbove = m_modeRows[1].data();
     ctx.predCurr = m_predRows[0].data();
