@@ -22,7 +22,7 @@ using testing_util::TempDir;
 Block* blockOf(const std::vector<uint8_t>& bytes) {
     Block* b = nullptr;
     block_New(&b, static_cast<int32_t>(bytes.size()));
-    std::memcpy(b->buffer, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(b->buffer, bytes.data(), bytes.size());
     b->size = static_cast<int32_t>(bytes.size());
     return b;
 }
