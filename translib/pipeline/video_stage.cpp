@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "core/context.h"
 #include "core/job_files.h"
@@ -17,6 +18,10 @@ namespace {
 // A job whose video stream gives fewer than 1 / kLeastShareOfPictures of the pictures the
 // header counts has lost pictures.
 constexpr int64_t kLeastShareOfPictures = 2;
+
+// How much of the stream file is looked at to choose its decoder: the VOL header lies in
+// the first few dozen bytes, behind the sequence and object headers and any user data.
+constexpr size_t kStreamHeadBytes = 4096;
 
 // What the encoder makes of the decoded pictures: the job's settings and frame rates.
 EncoderJob encoderJobOf(ConversionContext& c) {
@@ -37,6 +42,18 @@ EncoderJob encoderJobOf(ConversionContext& c) {
     return job;
 }
 
+// The decoder of the job's stream, from its codec and the head of its stream file (the
+// decoder configuration and the first samples).
+VideoDecoderChoice chooseDecoder(const ConversionContext& c) {
+    std::vector<uint8_t> head(kStreamHeadBytes);
+    size_t n = 0;
+    if (FILE* f = std::fopen(videoEsFilePath().c_str(), "rb")) {
+        n = std::fread(head.data(), 1, head.size(), f);
+        std::fclose(f);
+    }
+    return chooseVideoDecoder(c.videoCodec, head.data(), n);
+}
+
 }  // namespace
 
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
@@ -44,10 +61,16 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     if (progressOut) *progressOut = &c.videoProgress;
     c.success = 1;
 
-    DecoderOptions decoding;
-    decoding.removeRefusedStream = true;  // the stream file is the job's own
-    const DecoderResult decoded =
-        runDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), decoding);
+    const VideoDecoderChoice choice = chooseDecoder(c);
+    DecoderResult decoded;
+    if (choice.kind == VideoDecoderKind::Own) {
+        DecoderOptions decoding;
+        decoding.removeRefusedStream = true;  // the stream file is the job's own
+        decoded = runDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), decoding);
+    } else {
+        std::printf("video decoder: %s (%s)\n", videoDecoderName(choice.kind), choice.reason);
+        decoded = runLibraryDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), choice.kind);
+    }
     // The size of the frames in the decoded-pictures file.
     c.sourceWidth = decoded.width;
     c.sourceHeight = decoded.height;
