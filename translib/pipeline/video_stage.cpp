@@ -1,17 +1,28 @@
-// The video stage of a job: decodes the video elementary-stream file into the
-// decoded-pictures file, re-encodes it into the handset movie file, and removes the
-// temporary video files whatever the outcome.
+// The video stage of a job: decodes the video elementary-stream file and re-encodes the
+// pictures into the handset movie file, and removes the temporary video files whatever the
+// outcome. The decoder (on the job's thread) and the encoder (on a thread of its own) run
+// side by side through a bounded queue of pictures; no decoded-pictures file is written.
+// The encoder's trace is held back until the decoder has ended, so that the lines come
+// out as they would with the decoding done first, and a failed decoding drops it, as the
+// encoder would not have run.
 
 #include <cstdio>
+#include <exception>
+#include <thread>
 
 #include "core/context.h"
 #include "core/job_files.h"
 #include "pipeline/job_driver.h"
+#include "pipeline/picture_queue.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "vdec/vdec.h"
 #include "venc/venc.h"
 
 namespace {
+
+// Pictures decoded ahead of the encoder.
+constexpr size_t kQueuedPictures = 4;
 
 // What the encoder makes of the decoded pictures: the job's settings and frame rates.
 EncoderJob encoderJobOf(ConversionContext& c) {
@@ -32,6 +43,52 @@ EncoderJob encoderJobOf(ConversionContext& c) {
     return job;
 }
 
+// The encoder's half of the stage, on its own thread.
+class EncoderThread {
+  public:
+    EncoderThread(PictureQueue& queue, const EncoderJob& job, FILE* output)
+        : queue_(queue), job_(job), output_(output), thread_([this] { run(); }) {}
+    ~EncoderThread() {
+        if (thread_.joinable()) {
+            queue_.cancel();
+            thread_.join();
+        }
+    }
+    EncoderThread(const EncoderThread&) = delete;
+    EncoderThread& operator=(const EncoderThread&) = delete;
+
+    void join() { thread_.join(); }
+    // After join(): whether the encoder ran, and its result.
+    bool ran() const { return ran_; }
+    const EncoderResult& result() const { return result_; }
+    platform::HeldTrace& trace() { return trace_; }
+
+  private:
+    void run() {
+        const platform::TraceHoldScope hold(trace_);
+        const PictureQueue::Start start = queue_.waitForStart();
+        if (start.run) {
+            ran_ = true;
+            job_.sourceWidth = start.width;
+            job_.sourceHeight = start.height;
+            try {
+                result_ = runEncoder(queue_, output_, job_);
+            } catch (const std::exception&) {
+                result_ = EncoderResult();
+            }
+        }
+        queue_.leave();
+    }
+
+    PictureQueue& queue_;
+    EncoderJob job_;
+    FILE* output_;
+    bool ran_ = false;
+    EncoderResult result_;
+    platform::HeldTrace trace_;
+    std::thread thread_;
+};
+
 }  // namespace
 
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
@@ -41,21 +98,35 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
 
     DecoderOptions decoding;
     decoding.removeRefusedStream = true;  // the stream file is the job's own
-    const DecoderResult decoded =
-        runDecoderOnFile(videoEsFilePath(), decodedPicturesPath(), decoding);
-    // The size of the frames in the decoded-pictures file.
-    c.sourceWidth = decoded.width;
-    c.sourceHeight = decoded.height;
-    if (!decoded.ok) c.success = 0;
-    if (c.success) {
-        const EncoderResult encoded =
-            runEncoderOnFile(decodedPicturesPath(), c.output, encoderJobOf(c));
-        c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
-                                            static_cast<uint32_t>(encoded.bytes));
-        if (!encoded.ok) c.success = 0;
+    platform::updateTraceTarget();
+    PictureQueue queue(kQueuedPictures);
+    DecoderResult decoded;
+    {
+        EncoderThread encoder(queue, encoderJobOf(c), c.output);
+        try {
+            decoded = runDecoder(videoEsFilePath(), queue, decoding);
+        } catch (const std::exception&) {
+            decoded = DecoderResult();
+        }
+        queue.finishDecoding(decoded.ok, decoded.width, decoded.height);
+        encoder.join();
+        // The size of the decoded frames.
+        c.sourceWidth = decoded.width;
+        c.sourceHeight = decoded.height;
+        if (!decoded.ok) {
+            c.success = 0;
+            encoder.trace().discard();
+        } else {
+            encoder.trace().print();
+            if (encoder.ran()) {
+                const EncoderResult& encoded = encoder.result();
+                c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
+                                                    static_cast<uint32_t>(encoded.bytes));
+                if (!encoded.ok) c.success = 0;
+            }
+        }
     }
 
-    platform::removeFile(decodedPicturesPath());
     platform::removeFile(videoEsFilePath());
     if (!c.success) {
         if (c.output) {

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
@@ -64,10 +65,8 @@ void releaseJob() {
     g_volmd = nullptr;
     delete g_vopmd;
     g_vopmd = nullptr;
-    if (g_dec.outReconFile) {
-        if (std::fclose(g_dec.outReconFile) != 0) g_dec.bFailed = g_dec.bWriteFailed = 1;
-        g_dec.outReconFile = nullptr;
-    }
+    if (g_dec.bSinkBegun && !g_dec.pSink->finish()) g_dec.bFailed = g_dec.bWriteFailed = 1;
+    g_dec.bSinkBegun = 0;
     closeInputFile();
     g_dec.current = FrameStore{};
     g_dec.reference = FrameStore{};
@@ -98,9 +97,46 @@ void refuseInputFile() {
 
 namespace {
 
-// Opens the files, creates the records and decodes; every way out leaves the session's
-// outcome in g_dec.
-void decodeFile(const std::string& esPath, const std::string& picturesPath) {
+// The decoded-pictures file: the frames one after the other, each plane's rows without
+// their stride.
+class PicturesFile : public PictureSink {
+  public:
+    explicit PicturesFile(const std::string& path) : path_(path) {}
+    ~PicturesFile() override {
+        if (file_) std::fclose(file_);
+    }
+    bool begin() override {
+        file_ = std::fopen(path_.c_str(), "wb");
+        return file_ != nullptr;
+    }
+    bool put(const DecodedPicture& p) override {
+        return writeRows(p.y, p.lumaStride, p.width, p.height) &&
+               writeRows(p.u, p.chromaStride, p.width / 2, p.height / 2) &&
+               writeRows(p.v, p.chromaStride, p.width / 2, p.height / 2);
+    }
+    bool finish() override {
+        const bool closed = std::fclose(file_) == 0;
+        file_ = nullptr;
+        return closed;
+    }
+
+  private:
+    // Writes `rows` rows of `width` bytes; false on a short write.
+    bool writeRows(const uint8_t* origin, int stride, int width, int rows) {
+        for (int y = 0; y < rows; ++y) {
+            if (std::fwrite(origin + y * stride, 1, size_t(width), file_) != size_t(width))
+                return false;
+        }
+        return true;
+    }
+
+    std::string path_;
+    FILE* file_ = nullptr;
+};
+
+// Opens the stream file, begins the sink, creates the records and decodes; every way out
+// leaves the session's outcome in g_dec.
+void decodeFile(const std::string& esPath) {
     g_dec.pBuffer = new (std::nothrow) uint8_t[kPoolBytes];
     if (!g_dec.pBuffer) {
         std::printf("pBuffer != NULL\n");
@@ -114,12 +150,12 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
             releaseJob();
             return;
         }
-        g_dec.outReconFile = std::fopen(picturesPath.c_str(), "wb");
-        if (!g_dec.outReconFile) {
+        if (!g_dec.pSink->begin()) {
             g_dec.bFailed = g_dec.bWriteFailed = 1;
             releaseJob();
             return;
         }
+        g_dec.bSinkBegun = 1;
         g_volmd = new (std::nothrow) VolMode();
         g_vopmd = new (std::nothrow) VopMode();
         if (!g_volmd || !g_vopmd) {
@@ -140,14 +176,17 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
 
 }  // namespace
 
-DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
-                               const DecoderOptions& options) {
+DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
+                         const DecoderOptions& options) {
+    platform::updateTraceTarget();
+    g_dec.pSink = &sink;
     g_dec.bFailed = g_dec.bReadFailed = g_dec.bWriteFailed = g_dec.bNoVideoLayer = 0;
     g_dec.iPublishedWidth = g_dec.iPublishedHeight = g_dec.iFramesWritten = 0;
     g_dec.pszInputPath = esPath.c_str();
     g_dec.bRemoveRefusedInput = options.removeRefusedStream;
-    decodeFile(esPath, picturesPath);
+    decodeFile(esPath);
     g_dec.pszInputPath = nullptr;
+    g_dec.pSink = nullptr;
 
     DecoderResult r;
     r.ok = !g_dec.bFailed;
@@ -157,10 +196,18 @@ DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& pic
     if (g_dec.bReadFailed)
         r.message = "cannot read " + esPath;
     else if (g_dec.bWriteFailed)
-        r.message = "cannot write " + picturesPath;
+        r.message = "the decoded pictures could not be taken";
     else if (g_dec.bNoVideoLayer)
         r.message = "no video object layer or short video header in " + esPath;
     else if (g_dec.bFailed)
         r.message = "the decoder refused " + esPath + " or failed on it";
+    return r;
+}
+
+DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                               const DecoderOptions& options) {
+    PicturesFile file(picturesPath);
+    DecoderResult r = runDecoder(esPath, file, options);
+    if (!g_dec.bReadFailed && g_dec.bWriteFailed) r.message = "cannot write " + picturesPath;
     return r;
 }
