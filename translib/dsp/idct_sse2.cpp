@@ -1,6 +1,7 @@
-// SSE2 inverse DCT in the decoder's arithmetic: exactly idctRows16Plain's results on every
-// block dequantisation can give (the DC within 2^18, every other coefficient within 16
-// bits); other blocks go to the plain transform.
+// SSE2 inverse DCTs: exactly the plain transforms' results. The decoder's takes every block
+// dequantisation can give (the DC within 2^18, every other coefficient within 16 bits); the
+// encoder's every block whose row results fit 16 bits and whose 1/sqrt(2) products fit 32
+// bits, where its arithmetic and the decoder's agree. Other blocks go to the plain ones.
 
 #include "dsp/transform.h"
 
@@ -23,6 +24,8 @@ constexpr int W6 = 1108;
 constexpr int W7 = 565;
 // Largest DC magnitude the vector passes take: below it no sum leaves 32 bits.
 constexpr int32_t kMaxDc = 1 << 18;
+// Magnitude bits of a sum whose 181-fold (plus rounding) stays within 32 bits, with room.
+constexpr int kRotationBits = 23;
 
 // Eight 32-bit lanes.
 struct Lanes {
@@ -102,12 +105,17 @@ __attribute__((always_inline)) inline void transpose8x8(__m128i r[8]) {
     r[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
+// |v| (less one for negative v): its highest bit is that of the magnitude.
+inline __m128i magnitudeBits(__m128i v) {
+    return _mm_xor_si128(v, _mm_srai_epi32(v, 31));
+}
+
 // One pass over eight lanes: v[k] holds input k of every lane, x0 input 0 in 32 bits. The
 // row pass (kRow) scales inputs 0 and 4 by 2^11 and rounds with 128; the column pass scales
 // them by 2^8, rounds with 8192 and rounds (+4) and shifts (>> 3) the rotation products.
 // out[k] gets output k before the final shift.
-template <bool kRow>
-inline void idctPass(const __m128i v[8], Lanes x0, Lanes out[8]) {
+template <bool kRow, bool kChecked>
+inline void idctPass(const __m128i v[8], Lanes x0, Lanes out[8], __m128i* sums) {
     constexpr int kScaleShift = kRow ? 11 : 8;
     constexpr int32_t kRound = kRow ? 128 : 8192;
     auto product = [](Lanes p) { return kRow ? p : shiftRight<3>(plus(p, 4)); };
@@ -132,8 +140,14 @@ inline void idctPass(const __m128i v[8], Lanes x0, Lanes out[8]) {
     x8 = x8 - x3;
     x3 = x0 + x2;
     x0 = x0 - x2;
-    x2 = rotate181(x4 + x5);
-    x4 = rotate181(x4 - x5);
+    const Lanes sum = x4 + x5, difference = x4 - x5;
+    if (kChecked) {
+        *sums = _mm_or_si128(*sums, _mm_or_si128(magnitudeBits(sum.lo), magnitudeBits(sum.hi)));
+        *sums = _mm_or_si128(
+            *sums, _mm_or_si128(magnitudeBits(difference.lo), magnitudeBits(difference.hi)));
+    }
+    x2 = rotate181(sum);
+    x4 = rotate181(difference);
     // fourth stage
     out[0] = x7 + x1;
     out[1] = x3 + x2;
@@ -151,8 +165,44 @@ inline __m128i keep16(Lanes a) {
                            _mm_srai_epi32(_mm_slli_epi32(a.hi, 16), 16));
 }
 
-inline __m128i magnitudeBits(__m128i v) {
-    return _mm_xor_si128(v, _mm_srai_epi32(v, 31));
+// True when no lane of `bits` has a bit at or above bit `limit`.
+inline bool below(__m128i bits, int limit) {
+    const __m128i high = _mm_srl_epi32(bits, _mm_cvtsi32_si128(limit));
+    return _mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF;
+}
+
+// Both passes over the rows v (coefficients in 16 bits, row 0's DC in `dc`), into out.
+// kChecked: false, with out unusable, when a row result leaves 16 bits or a 1/sqrt(2)
+// product 32 bits.
+template <bool kChecked>
+inline bool idct8x8(__m128i v[8], int32_t dc, int32_t* out) {
+    // Rows: lane r of v[k] is coefficient k of row r after the transpose; the DC of row 0
+    // goes into the 32-bit input of lane 0 unsaturated.
+    transpose8x8(v);
+    Lanes x0 = widen(v[0]);
+    x0.lo = _mm_castps_si128(
+        _mm_move_ss(_mm_castsi128_ps(x0.lo), _mm_castsi128_ps(_mm_cvtsi32_si128(dc))));
+    Lanes y[8];
+    __m128i sums = _mm_setzero_si128(), results = _mm_setzero_si128();
+    idctPass<true, kChecked>(v, x0, y, &sums);
+    for (int k = 0; k < 8; ++k) {
+        const Lanes r = shiftRight<8>(y[k]);
+        if (kChecked)
+            results = _mm_or_si128(results, _mm_or_si128(magnitudeBits(r.lo), magnitudeBits(r.hi)));
+        v[k] = keep16(r);
+    }
+
+    // Columns: after the transpose lane c of v[r] is row r's result in column c.
+    transpose8x8(v);
+    idctPass<false, kChecked>(v, widen(v[0]), y, &sums);
+    if (kChecked && !(below(results, 15) && below(sums, kRotationBits))) return false;
+    __m128i* dst = reinterpret_cast<__m128i*>(out);
+    for (int r = 0; r < 8; ++r) {
+        const Lanes o = shiftRight<14>(y[r]);
+        _mm_storeu_si128(dst + 2 * r, o.lo);
+        _mm_storeu_si128(dst + 2 * r + 1, o.hi);
+    }
+    return true;
 }
 
 }  // namespace
@@ -170,32 +220,18 @@ void idctRows16Sse2(int32_t* block) {
         v[r] = _mm_packs_epi32(lo, hi);
     }
     const int32_t dc = block[0];
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_srli_epi32(bits, 15), _mm_setzero_si128())) !=
-            0xFFFF ||
-        dc > kMaxDc || dc < -kMaxDc) {
+    if (!below(bits, 15) || dc > kMaxDc || dc < -kMaxDc) {
         idctRows16Plain(block);
         return;
     }
+    idct8x8<false>(v, dc, block);
+}
 
-    // Rows: lane r of v[k] is coefficient k of row r after the transpose; the DC of row 0
-    // goes into the 32-bit input of lane 0 unsaturated.
-    transpose8x8(v);
-    Lanes x0 = widen(v[0]);
-    x0.lo = _mm_castps_si128(
-        _mm_move_ss(_mm_castsi128_ps(x0.lo), _mm_castsi128_ps(_mm_cvtsi32_si128(dc))));
-    Lanes out[8];
-    idctPass<true>(v, x0, out);
-    for (int k = 0; k < 8; ++k) v[k] = keep16(shiftRight<8>(out[k]));
-
-    // Columns: after the transpose lane c of v[r] is row r's result in column c.
-    transpose8x8(v);
-    idctPass<false>(v, widen(v[0]), out);
-    __m128i* dst = reinterpret_cast<__m128i*>(block);
-    for (int r = 0; r < 8; ++r) {
-        const Lanes y = shiftRight<14>(out[r]);
-        _mm_storeu_si128(dst + 2 * r, y.lo);
-        _mm_storeu_si128(dst + 2 * r + 1, y.hi);
-    }
+void idctRows32Sse2(const int16_t* in, int32_t* out) {
+    __m128i v[8];
+    for (int r = 0; r < 8; ++r)
+        v[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * r));
+    if (!idct8x8<true>(v, in[0], out)) idctRows32Plain(in, out);
 }
 
 }  // namespace dsp

@@ -326,7 +326,8 @@ bool EncoderSession::frameLoop() {
             countdown -= 1;
         }
         ++m_encoded;
-        measurePsnr();
+        // The PSNR figures are only ever printed.
+        if (platform::traceShown()) measurePsnr();
         if (m_job.reconstruction) writeReconstruction();
         if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return false;
         t += vol->iTicksPerFrame;
