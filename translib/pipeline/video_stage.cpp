@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <thread>
 
 #include "core/context.h"
@@ -101,30 +102,36 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     platform::updateTraceTarget();
     PictureQueue queue(kQueuedPictures);
     DecoderResult decoded;
-    {
-        EncoderThread encoder(queue, encoderJobOf(c), c.output);
+    std::unique_ptr<EncoderThread> encoder;
+    try {
+        encoder = std::make_unique<EncoderThread>(queue, encoderJobOf(c), c.output);
+    } catch (const std::exception&) {
+        logError("the encoder's thread cannot be started");
+    }
+    if (encoder) {
         try {
             decoded = runDecoder(videoEsFilePath(), queue, decoding);
         } catch (const std::exception&) {
             decoded = DecoderResult();
         }
         queue.finishDecoding(decoded.ok, decoded.width, decoded.height);
-        encoder.join();
+        encoder->join();
         // The size of the decoded frames.
         c.sourceWidth = decoded.width;
         c.sourceHeight = decoded.height;
         if (!decoded.ok) {
             c.success = 0;
-            encoder.trace().discard();
+            encoder->trace().discard();
         } else {
-            encoder.trace().print();
-            if (encoder.ran()) {
-                const EncoderResult& encoded = encoder.result();
+            encoder->trace().print();
+            if (encoder->ran()) {
+                const EncoderResult& encoded = encoder->result();
                 c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
                                                     static_cast<uint32_t>(encoded.bytes));
                 if (!encoded.ok) c.success = 0;
             }
         }
+        encoder.reset();
     }
 
     platform::removeFile(videoEsFilePath());
