@@ -8,6 +8,11 @@
 #   make demo              deps + build, convert samples/ into out/ and inspect the result
 #   make bench             deps + build + benchmarks
 #   make screenshots       deps + build, pictures of the desktop program's windows in build/screenshots/
+#   make fuzz              deps + the libFuzzer targets (clang) in build-fuzz/, each run
+#                          FUZZ_SECONDS (default 60) on its growing corpus; FUZZ_TARGETS
+#                          picks targets
+#   make fuzz-smoke        the same for FUZZ_SMOKE_SECONDS (default 30) each from the
+#                          committed seeds only (what CI runs after make test)
 
 SANITIZE ?= 0
 ifeq ($(SANITIZE),1)
@@ -18,12 +23,17 @@ else
 endif
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_TARGETS ?=
 
 # The sources clang-format looks after.
 FORMAT_DIRS := $(wildcard translib cli app tests bench)
 FORMAT_FILES = find $(FORMAT_DIRS) \( -name '*.cpp' -o -name '*.h' \) -print0
 
-.PHONY: all deps configure build test demo bench screenshots clean format format-check
+.PHONY: all deps configure build test demo bench screenshots clean format format-check fuzz-build \
+        fuzz fuzz-smoke
 
 all: build
 
@@ -38,6 +48,18 @@ build: configure
 
 test: build format-check
 	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKINOLITE_FUZZ=ON \
+	  -DKINOLITE_TESTS=OFF -DKINOLITE_GUI=OFF -DKINOLITE_BENCH=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+fuzz: fuzz-build
+	scripts/fuzz $(FUZZ_DIR) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-smoke: fuzz-build
+	scripts/fuzz --smoke $(FUZZ_DIR) $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
 demo: build
 	scripts/demo $(BUILD_DIR)
@@ -55,4 +77,4 @@ format-check: deps
 	$(FORMAT_FILES) | xargs -0 clang-format --dry-run -Werror
 
 clean:
-	rm -rf build build-asan out
+	rm -rf build build-asan build-fuzz out
