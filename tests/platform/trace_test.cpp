@@ -50,19 +50,20 @@ TEST(TraceTest, GoesNowhereWhileStandardOutputIsDevNull) {
 TEST(TraceTest, HeldLinesComeOutInOnePieceAfterTheOthers) {
     ASSERT_TRUE(platform::updateTraceTarget());
     // Enough to spill to the temporary file, with a line longer than the format buffer.
+    constexpr int kLines = 40000;
     const std::string longLine(3000, 'y');
     std::string expectedHeld;
+    for (int i = 0; i < kLines; ++i) expectedHeld += "held " + std::to_string(i) + "\n";
+    expectedHeld += longLine + "\n";
+    ASSERT_GT(expectedHeld.size(), platform::HeldTrace::kHeldInMemory);
     platform::HeldTrace held;
     ::testing::internal::CaptureStdout();
     std::thread holder([&] {
         const platform::TraceHoldScope hold(held);
-        for (int i = 0; i < 20000; ++i) platform::trace("held %d\n", i);
+        for (int i = 0; i < kLines; ++i) platform::trace("held %d\n", i);
         platform::trace("%s\n", longLine.c_str());
     });
     holder.join();
-    for (int i = 0; i < 20000; ++i) expectedHeld += "held " + std::to_string(i) + "\n";
-    expectedHeld += longLine + "\n";
-    ASSERT_GT(expectedHeld.size(), platform::HeldTrace::kHeldInMemory);
     platform::trace("first\n");
     std::fflush(stdout);
     held.print();
