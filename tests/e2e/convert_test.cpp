@@ -1,13 +1,14 @@
-// kinolite-cli convert of every demultiplexer fixture: each ends done or failed as it
-// should; a done job gives a file that inspect accepts, whose video ffmpeg plays with the
-// frame count the frame-rate conversion gives, and whose audio lasts as long as the
-// source's.
+// kinolite-cli convert of every demultiplexer fixture and of the library decoders' sources: each
+// ends done or failed as it should; a done job gives a file that inspect accepts, whose video
+// ffmpeg plays with the frame count the frame-rate conversion gives, and whose audio lasts as long
+// as the source's.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "e2e_util.h"
+#include "testing/library_sources.h"
 
 namespace {
 
@@ -26,19 +27,18 @@ void PrintTo(const ConvertCase& c, std::ostream* os) {
     *os << c.fixture << " " << c.size;
 }
 
-class ConvertFixtureTest : public ::testing::TestWithParam<ConvertCase> {};
-
-TEST_P(ConvertFixtureTest, EndsAsExpected) {
-    const ConvertCase& c = GetParam();
-    testing_util::TempDir dir;
-    std::string source = e2e::copySource(dir, c.fixture);
+// Converts `source` (a copy in `dir`) and checks the outcome: done or failed as expected,
+// no temporary file left; a done job's file passes inspect, plays `expectedFrames` (+-2)
+// and its audio lasts as long as the source's (5 %).
+void checkConversion(const testing_util::TempDir& dir, const std::string& source, bool done,
+                     const std::string& size, int expectedFrames) {
     std::string output = dir.path() + e2e::baseNameOf(source) + "_new.mp4";
-    auto r = e2e::cli("convert -q -y -s " + std::string(c.size) + " -o " + shellQuote(dir.path()) +
-                      " " + shellQuote(source));
-    EXPECT_EQ(r.output, std::string(c.done ? "done: " : "failed: ") + output + "\n");
-    EXPECT_EQ(r.exitCode, c.done ? 0 : 1);
+    auto r = e2e::cli("convert -q -y -s " + size + " -o " + shellQuote(dir.path()) + " " +
+                      shellQuote(source));
+    EXPECT_EQ(r.output, std::string(done ? "done: " : "failed: ") + output + "\n");
+    EXPECT_EQ(r.exitCode, done ? 0 : 1);
     EXPECT_EQ(e2e::leftovers(source), std::vector<std::string>());
-    if (!c.done) {
+    if (!done) {
         EXPECT_FALSE(fileExists(output));
         return;
     }
@@ -50,14 +50,20 @@ TEST_P(ConvertFixtureTest, EndsAsExpected) {
     ASSERT_EQ(e2e::cli("extract " + shellQuote(output) + " -o " + shellQuote(dir.path())).exitCode,
               0);
     std::string name = dir.path() + e2e::baseNameOf(output);
-    // The fixtures hold 15 fps video: the handset file keeps frameRate of every 15.
-    int frames = e2e::probeFrames(name + ".m4v");
-    int expected = c.seconds * c.frameRate;
-    EXPECT_NEAR(frames, expected, 2) << "frames played by ffmpeg";
+    EXPECT_NEAR(e2e::probeFrames(name + ".m4v"), expectedFrames, 2) << "frames played by ffmpeg";
     double sourceAudio = e2e::probeDuration(source, "a");
     double wav = e2e::probeDuration(name + ".wav");
     ASSERT_GT(sourceAudio, 0);
     EXPECT_NEAR(wav, sourceAudio, sourceAudio * 0.05) << "audio duration";
+}
+
+class ConvertFixtureTest : public ::testing::TestWithParam<ConvertCase> {};
+
+TEST_P(ConvertFixtureTest, EndsAsExpected) {
+    const ConvertCase& c = GetParam();
+    testing_util::TempDir dir;
+    // The fixtures hold 15 fps video: the handset file keeps frameRate of every 15.
+    checkConversion(dir, e2e::copySource(dir, c.fixture), c.done, c.size, c.seconds * c.frameRate);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -81,5 +87,30 @@ INSTANTIATE_TEST_SUITE_P(
             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return n;
     });
+
+// Sources only the library decoders take (H.264, MPEG-4 advanced simple profile, AMR-WB,
+// MP3): two seconds at 15 fps, kept at 8 fps in a 176x144 handset file.
+class ConvertLibrarySourceTest : public ::testing::TestWithParam<testing_util::LibrarySource> {};
+
+TEST_P(ConvertLibrarySourceTest, EndsAsExpected) {
+    const testing_util::LibrarySource& s = GetParam();
+    const std::string made = testing_util::librarySource(s.name);
+    ASSERT_FALSE(made.empty());
+    testing_util::TempDir dir;
+    const std::string source = dir.file(e2e::uniqueName() + made.substr(made.rfind('.')));
+    testing_util::writeFile(source, testing_util::readFile(made));
+    checkConversion(dir, source, s.convertible, "176x144", 2 * 8);
+}
+
+INSTANTIATE_TEST_SUITE_P(Library, ConvertLibrarySourceTest,
+                         ::testing::ValuesIn(testing_util::kLibrarySources,
+                                             testing_util::kLibrarySources +
+                                                 testing_util::kLibrarySourceCount),
+                         [](const ::testing::TestParamInfo<testing_util::LibrarySource>& i) {
+                             std::string n = i.param.name;
+                             for (char& ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
+                         });
 
 }  // namespace

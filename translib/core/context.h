@@ -49,12 +49,14 @@ struct ConversionJobState {
     std::string pcmPath;      // sourceDir + baseName + ".pcm"
     std::string wavName;      // destDir + baseName + ".mp4.wav" (printed only)
     std::string videoEsPath;  // set by the stream dump when the video stream is added
+    uint32_t videoCodec = 0;  // codec of the video stream, set with videoEsPath
 
     // Open files.
     FILE* output = nullptr;   // the handset movie file
     FILE* pcmFile = nullptr;  // PCM temporary file, AAC sources only
 
-    // Audio kind: 1 = AAC decoded to PCM while demultiplexing, 0 = AMR frames in memory.
+    // Audio kind: 1 = decoded to PCM while demultiplexing (AAC, and AMR-WB and MP3 through
+    // the library decoder), 0 = AMR narrow-band frames collected in memory.
     uint8_t isAac = 0;
 
     // AMR frames collected while demultiplexing.

@@ -63,6 +63,7 @@ void demuxToFiles(const std::string& sourcePath) {
     c.videoAverageFrameRate = 0;
     c.frameRateDeviation = 0.0f;
     c.videoEsPath.clear();
+    c.videoCodec = 0;
     closeFile(&c.pcmFile);
 
     setJobNames(sourcePath, c.destDir);

@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "core/context.h"
 #include "core/job_files.h"
@@ -24,6 +25,10 @@ namespace {
 
 // Pictures decoded ahead of the encoder.
 constexpr size_t kQueuedPictures = 4;
+
+// How much of the stream file is looked at to choose its decoder: the VOL header lies in
+// the first few dozen bytes, behind the sequence and object headers and any user data.
+constexpr size_t kStreamHeadBytes = 4096;
 
 // What the encoder makes of the decoded pictures: the job's settings and frame rates.
 EncoderJob encoderJobOf(ConversionContext& c) {
@@ -90,6 +95,18 @@ class EncoderThread {
     std::thread thread_;
 };
 
+// The decoder of the job's stream, from its codec and the head of its stream file (the
+// decoder configuration and the first samples).
+VideoDecoderChoice chooseDecoder(const ConversionContext& c) {
+    std::vector<uint8_t> head(kStreamHeadBytes);
+    size_t n = 0;
+    if (FILE* f = std::fopen(videoEsFilePath().c_str(), "rb")) {
+        n = std::fread(head.data(), 1, head.size(), f);
+        std::fclose(f);
+    }
+    return chooseVideoDecoder(c.videoCodec, head.data(), n);
+}
+
 }  // namespace
 
 int runVideoStage(const std::atomic<int32_t>** progressOut) {
@@ -97,6 +114,9 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     if (progressOut) *progressOut = &c.videoProgress;
     c.success = 1;
 
+    const VideoDecoderChoice choice = chooseDecoder(c);
+    if (choice.kind != VideoDecoderKind::Own)
+        std::printf("video decoder: %s (%s)\n", videoDecoderName(choice.kind), choice.reason);
     DecoderOptions decoding;
     decoding.removeRefusedStream = true;  // the stream file is the job's own
     platform::updateTraceTarget();
@@ -110,7 +130,9 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     }
     if (encoder) {
         try {
-            decoded = runDecoder(videoEsFilePath(), queue, decoding);
+            decoded = choice.kind == VideoDecoderKind::Own
+                          ? runDecoder(videoEsFilePath(), queue, decoding)
+                          : runLibraryDecoder(videoEsFilePath(), queue, choice.kind);
         } catch (const std::exception&) {
             decoded = DecoderResult();
         }

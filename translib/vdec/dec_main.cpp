@@ -9,6 +9,7 @@
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
+#include "vdec/pictures_file.h"
 #include "vdec/vdec.h"
 
 VolMode* g_volmd = nullptr;
@@ -96,43 +97,6 @@ void refuseInputFile() {
 }
 
 namespace {
-
-// The decoded-pictures file: the frames one after the other, each plane's rows without
-// their stride.
-class PicturesFile : public PictureSink {
-  public:
-    explicit PicturesFile(const std::string& path) : path_(path) {}
-    ~PicturesFile() override {
-        if (file_) std::fclose(file_);
-    }
-    bool begin() override {
-        file_ = std::fopen(path_.c_str(), "wb");
-        return file_ != nullptr;
-    }
-    bool put(const DecodedPicture& p) override {
-        return writeRows(p.y, p.lumaStride, p.width, p.height) &&
-               writeRows(p.u, p.chromaStride, p.width / 2, p.height / 2) &&
-               writeRows(p.v, p.chromaStride, p.width / 2, p.height / 2);
-    }
-    bool finish() override {
-        const bool closed = std::fclose(file_) == 0;
-        file_ = nullptr;
-        return closed;
-    }
-
-  private:
-    // Writes `rows` rows of `width` bytes; false on a short write.
-    bool writeRows(const uint8_t* origin, int stride, int width, int rows) {
-        for (int y = 0; y < rows; ++y) {
-            if (std::fwrite(origin + y * stride, 1, size_t(width), file_) != size_t(width))
-                return false;
-        }
-        return true;
-    }
-
-    std::string path_;
-    FILE* file_ = nullptr;
-};
 
 // Opens the stream file, begins the sink, creates the records and decodes; every way out
 // leaves the session's outcome in g_dec.

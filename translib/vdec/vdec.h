@@ -4,6 +4,7 @@
 // handed to a sink one by one: the decoded-pictures file (a headerless sequence of frames)
 // or whatever the caller makes of them. One decoder runs at a time in the process.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -51,3 +52,38 @@ DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
 // pictures file may hold the frames written before; removing it is the caller's.
 DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
                                const DecoderOptions& options = DecoderOptions());
+
+// ---- Which decoder takes a stream ----------------------------------------------------------
+
+enum class VideoDecoderKind {
+    Own,           // ours: MPEG-4 simple profile, H.263 baseline
+    LibraryH264,   // libavcodec: H.264 as an Annex B byte stream
+    LibraryMpeg4,  // libavcodec: MPEG-4 visual with tools ours refuses
+};
+
+struct VideoDecoderChoice {
+    VideoDecoderKind kind = VideoDecoderKind::Own;
+    const char* reason = "";  // what sends the stream to the library ("H.264", "B-VOPs", ...)
+};
+
+// Decides from the stream's codec (its sample entry, or the esds object type) and the first
+// bytes of its elementary stream (the decoder configuration, then the first samples).
+VideoDecoderChoice chooseVideoDecoder(uint32_t codec, const uint8_t* head, size_t size);
+// The name the trace and probe give the decoder.
+const char* videoDecoderName(VideoDecoderKind kind);
+
+// The largest decoded picture the library path takes; larger streams are refused before
+// the first picture is written.
+constexpr int kMaxLibraryPictureWidth = 720;
+constexpr int kMaxLibraryPictureHeight = 576;
+
+// Decodes the stream at `esPath` (an H.264 Annex B byte stream, or MPEG-4 visual headers
+// and VOPs) with libavcodec into a pictures file at `picturesPath`, in display order, in the
+// same form as runDecoderOnFile. Pictures that cannot be decoded are skipped, as a player
+// does; the run fails when none can be, when the picture size is refused or changes, or
+// when a file cannot be read or written.
+DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                                      VideoDecoderKind kind);
+// The same into `sink`, as runDecoder is to runDecoderOnFile.
+DecoderResult runLibraryDecoder(const std::string& esPath, PictureSink& sink,
+                                VideoDecoderKind kind);
