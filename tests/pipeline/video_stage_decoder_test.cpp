@@ -84,33 +84,6 @@ const StageCase kStageCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, VideoStageTest, ::testing::ValuesIn(kStageCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// The decoded pictures fill the disk: the job fails with its message and leaves nothing
-// behind (the pictures file stands on a full device here).
-TEST(VideoStageDiskTest, FullDiskFailsTheJobAndRemovesEverything) {
-    TempDir dir;
-    JobSettings settings;
-    ASSERT_TRUE(
-        testing_util::prepareJobContext(dir.path(), vdec_test::uniqueBaseName(), settings, 10));
-    g_context.sourceFrameRate = 10;
-    g_context.frameRate = 10;
-    testing_util::writeFile(videoEsFilePath(), vdec_test::fixture("h263_qcif.h263"));
-    ASSERT_EQ(symlink("/dev/full", decodedPicturesPath().c_str()), 0);
-
-    ::testing::internal::CaptureStdout();
-    const int result = runVideoStage(nullptr);
-    const std::string output = ::testing::internal::GetCapturedStdout();
-
-    EXPECT_EQ(result, 0);
-    EXPECT_NE(output.find("cannot write the decoded pictures to " + decodedPicturesPath() +
-                          " (is the disk full?)"),
-              std::string::npos)
-        << output;
-    EXPECT_FALSE(fileExists(decodedPicturesPath()));
-    EXPECT_FALSE(fileExists(videoEsFilePath()));
-    EXPECT_FALSE(fileExists(g_context.outputPath));
-    EXPECT_EQ(g_context.output, nullptr);
-}
-
 // A stream that gives far fewer pictures than the movie's header counts (pictures lost in
 // decoding) fails the job instead of making a file that promises them.
 TEST(VideoStagePicturesTest, FarFewerPicturesThanTheHeaderCountsFailTheJob) {

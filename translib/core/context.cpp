@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 ConversionContext g_context;
 AacTrackParams g_aacParams;
@@ -19,11 +20,13 @@ void resetJob() {
 }
 
 int logError(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const char* line = platform::formatLogLine(format, args);
-    va_end(args);
-    std::printf("%s\n", line);
+    if (platform::traceShown()) {
+        va_list args;
+        va_start(args, format);
+        const char* line = platform::formatLogLine(format, args);
+        va_end(args);
+        platform::trace("%s\n", line);
+    }
     g_context.success = 0;
     return 1;
 }

@@ -47,7 +47,7 @@ bool removeFile(const std::string& path) {
 }
 
 const char* formatLogLine(const char* format, va_list args) {
-    static char line[kLogLineCapacity];
+    thread_local char line[kLogLineCapacity];
     int n = std::vsnprintf(line, sizeof line, format, args);
     if (n < 0) line[0] = '\0';
     return line;

@@ -5,9 +5,11 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
+#include "vdec/pictures_file.h"
 #include "vdec/vdec.h"
 
 VolMode* g_volmd = nullptr;
@@ -66,10 +68,8 @@ void releaseJob() {
     g_volmd = nullptr;
     delete g_vopmd;
     g_vopmd = nullptr;
-    if (g_dec.outReconFile) {
-        if (std::fclose(g_dec.outReconFile) != 0) g_dec.bFailed = g_dec.bWriteFailed = 1;
-        g_dec.outReconFile = nullptr;
-    }
+    if (g_dec.bSinkBegun && !g_dec.pSink->finish()) g_dec.bFailed = g_dec.bWriteFailed = 1;
+    g_dec.bSinkBegun = 0;
     closeInputFile();
 }
 
@@ -96,9 +96,9 @@ void refuseInputFile() {
 
 namespace {
 
-// Opens the files, creates the records and decodes; every way out leaves the session's
-// outcome in g_dec.
-void decodeFile(const std::string& esPath, const std::string& picturesPath) {
+// Opens the stream file, begins the sink, creates the records and decodes; every way out
+// leaves the session's outcome in g_dec.
+void decodeFile(const std::string& esPath) {
     try {
         g_dec.pfInputBitStream = std::fopen(esPath.c_str(), "rb");
         if (!g_dec.pfInputBitStream) {
@@ -106,12 +106,12 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
             releaseJob();
             return;
         }
-        g_dec.outReconFile = std::fopen(picturesPath.c_str(), "wb");
-        if (!g_dec.outReconFile) {
+        if (!g_dec.pSink->begin()) {
             g_dec.bFailed = g_dec.bWriteFailed = 1;
             releaseJob();
             return;
         }
+        g_dec.bSinkBegun = 1;
         g_volmd = new (std::nothrow) VolMode();
         g_vopmd = new (std::nothrow) VopMode();
         if (!g_volmd || !g_vopmd) {
@@ -132,14 +132,17 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
 
 }  // namespace
 
-DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
-                               const DecoderOptions& options) {
+DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
+                         const DecoderOptions& options) {
+    platform::updateTraceTarget();
+    g_dec.pSink = &sink;
     g_dec.bFailed = g_dec.bReadFailed = g_dec.bWriteFailed = g_dec.bNoVideoLayer = 0;
     g_dec.iPublishedWidth = g_dec.iPublishedHeight = g_dec.iFramesWritten = 0;
     g_dec.pszInputPath = esPath.c_str();
     g_dec.bRemoveRefusedInput = options.removeRefusedStream;
-    decodeFile(esPath, picturesPath);
+    decodeFile(esPath);
     g_dec.pszInputPath = nullptr;
+    g_dec.pSink = nullptr;
 
     DecoderResult r;
     r.ok = !g_dec.bFailed;
@@ -150,10 +153,18 @@ DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& pic
     if (g_dec.bReadFailed)
         r.message = "cannot read " + esPath;
     else if (g_dec.bWriteFailed)
-        r.message = "cannot write " + picturesPath;
+        r.message = "the decoded pictures could not be taken";
     else if (g_dec.bNoVideoLayer)
         r.message = "no video object layer or short video header in " + esPath;
     else if (g_dec.bFailed)
         r.message = "the decoder refused " + esPath + " or failed on it";
+    return r;
+}
+
+DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                               const DecoderOptions& options) {
+    PicturesFile file(picturesPath);
+    DecoderResult r = runDecoder(esPath, file, options);
+    if (!g_dec.bReadFailed && g_dec.bWriteFailed) r.message = "cannot write " + picturesPath;
     return r;
 }

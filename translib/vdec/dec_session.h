@@ -9,6 +9,7 @@
 
 #include "vdec/dec_bitstream.h"
 #include "vdec/dec_records.h"
+#include "vdec/vdec.h"
 
 // Thrown where the stream leaves no way to go on; runDecoderOnFile catches it, and the run
 // fails with the message already printed.
@@ -48,7 +49,8 @@ struct DecoderSession {
 
     // Files of the run.
     FILE* pfInputBitStream = nullptr;
-    FILE* outReconFile = nullptr;
+    PictureSink* pSink = nullptr;        // where the pictures go
+    int bSinkBegun = 0;                  // begin() succeeded: finish() is still due
     const char* pszInputPath = nullptr;  // the elementary-stream file
     bool bRemoveRefusedInput = false;    // remove it when its size or partitioning is refused
 

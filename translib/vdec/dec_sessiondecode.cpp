@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/source_limits.h"
+#include "platform/trace.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"
 #include "vdec/dec_session.h"
@@ -41,15 +42,6 @@ Layout layoutFor(int width, int height) {
     l.chromaBytes = alignUp(size_t(l.lumaStride / 2) * size_t(l.paddedHeight / 2));
     l.total = 2 * l.storeBytes + 2 * l.lumaBytes + 4 * l.chromaBytes;
     return l;
-}
-
-// Writes `rows` rows of `width` bytes; false on a short write.
-bool writeRows(const uint8_t* origin, int stride, int width, int rows) {
-    for (int y = 0; y < rows; ++y) {
-        if (std::fwrite(origin + y * stride, 1, size_t(width), g_dec.outReconFile) != size_t(width))
-            return false;
-    }
-    return true;
 }
 
 // MPEG-4: moves to the next start code at a byte boundary. False when the stream is used
@@ -159,11 +151,10 @@ bool createBuffers() {
 }
 
 void writeFrame() {
-    const int w = g_volmd->iWidth, h = g_volmd->iHeight;
     const FrameStore& f = g_dec.current;
-    if (!writeRows(f.y, g_dec.lumaStride, w, h) ||
-        !writeRows(f.u, g_dec.chromaStride, w / 2, h / 2) ||
-        !writeRows(f.v, g_dec.chromaStride, w / 2, h / 2)) {
+    const DecodedPicture picture{
+        f.y, f.u, f.v, g_dec.lumaStride, g_dec.chromaStride, g_volmd->iWidth, g_volmd->iHeight};
+    if (!g_dec.pSink->put(picture)) {
         g_dec.bFailed = 1;
         g_dec.bWriteFailed = 1;
         return;
@@ -195,7 +186,7 @@ void runFrameLoop() {
                 continue;
             }
         }
-        std::printf("decoding %d frame\n", pictures);
+        platform::trace("decoding %d frame\n", pictures);
 
         if (g_dec.bShortHeader) {
             decodeShortHeaderPicture();
@@ -204,7 +195,7 @@ void runFrameLoop() {
         } else {
             if (!decodeVopHeader()) break;
             if (!g_vopmd->bVopCoded) {
-                std::printf("not coded\n");
+                platform::trace("not coded\n");
                 // Before any picture the frame repeated is the mid-grey one.
                 if (g_dec.bFirstPicture && !createBuffers()) break;
                 writeFrame();

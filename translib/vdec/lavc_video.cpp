@@ -1,5 +1,5 @@
 // The library path of the video decoder: libavcodec decodes what our decoder does not take
-// (H.264, MPEG-4 advanced simple profile) into the same decoded-pictures file. The stream
+// (H.264, MPEG-4 advanced simple profile) into the same picture sinks as ours. The stream
 // file is split into packets by libavcodec's parser; the decoder returns pictures in display
 // order, so B-frames come out where they are shown.
 
@@ -17,6 +17,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include "vdec/pictures_file.h"
 #include "vdec/vdec.h"
 
 namespace {
@@ -30,7 +31,10 @@ struct LibraryDecoder {
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
     FILE* input = nullptr;
-    FILE* output = nullptr;
+    PictureSink* sink = nullptr;
+    // The second chroma plane, when the library gives it another row distance than the
+    // first (the sinks take one chroma stride).
+    std::vector<uint8_t> chromaCopy;
 
     ~LibraryDecoder() {
         av_frame_free(&frame);
@@ -38,12 +42,12 @@ struct LibraryDecoder {
         if (parser) av_parser_close(parser);
         avcodec_free_context(&context);
         if (input) std::fclose(input);
-        if (output) std::fclose(output);
     }
 };
 
 struct RunState {
     DecoderResult result;
+    std::string sinkFailure;  // the message when the sink refuses a picture
     int rejectedPackets = 0;
     bool failed = false;
 };
@@ -55,9 +59,9 @@ void fail(RunState* run, const std::string& message) {
     std::printf("%s\n", message.c_str());
 }
 
-// Appends one decoded picture: Y, then Cb and Cr of (width/2) x (height/2) samples, as the
-// encoder reads them.
-void writePicture(const AVFrame* f, FILE* out, RunState* run) {
+// Hands one decoded picture to the sink: Y, then Cb and Cr of (width/2) x (height/2)
+// samples, as the encoder reads them.
+void putPicture(LibraryDecoder* d, const AVFrame* f, RunState* run) {
     if (f->format != AV_PIX_FMT_YUV420P && f->format != AV_PIX_FMT_YUVJ420P) {
         const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(f->format));
         fail(run, std::string("pixel format ") + (name ? name : "unknown") +
@@ -79,17 +83,19 @@ void writePicture(const AVFrame* f, FILE* out, RunState* run) {
         fail(run, "the picture size changes within the stream, not supported");
         return;
     }
-    const int planeWidth[3] = {r.width, r.width / 2, r.width / 2};
-    const int planeHeight[3] = {r.height, r.height / 2, r.height / 2};
-    for (int p = 0; p < 3; ++p) {
-        for (int y = 0; y < planeHeight[p]; ++y) {
-            const uint8_t* line = f->data[p] + static_cast<ptrdiff_t>(y) * f->linesize[p];
-            if (std::fwrite(line, 1, static_cast<size_t>(planeWidth[p]), out) !=
-                static_cast<size_t>(planeWidth[p])) {
-                fail(run, "cannot write the decoded pictures");
-                return;
-            }
-        }
+    DecodedPicture picture{f->data[0],     f->data[1], f->data[2], f->linesize[0],
+                           f->linesize[1], r.width,    r.height};
+    if (f->linesize[2] != f->linesize[1]) {
+        const int chromaWidth = r.width / 2, chromaRows = r.height / 2;
+        d->chromaCopy.resize(static_cast<size_t>(f->linesize[1]) * chromaRows);
+        for (int y = 0; y < chromaRows; ++y)
+            std::copy_n(f->data[2] + static_cast<ptrdiff_t>(y) * f->linesize[2], chromaWidth,
+                        d->chromaCopy.begin() + static_cast<ptrdiff_t>(y) * f->linesize[1]);
+        picture.v = d->chromaCopy.data();
+    }
+    if (!d->sink->put(picture)) {
+        fail(run, run->sinkFailure);
+        return;
     }
     ++r.frames;
 }
@@ -102,7 +108,7 @@ void receivePictures(LibraryDecoder* d, RunState* run) {
             ++run->rejectedPackets;
             return;
         }
-        writePicture(d->frame, d->output, run);
+        putPicture(d, d->frame, run);
         av_frame_unref(d->frame);
     }
 }
@@ -138,11 +144,11 @@ void parseAndDecode(LibraryDecoder* d, const uint8_t* data, int size, RunState* 
     } while (size > 0 && !run->failed);
 }
 
-}  // namespace
-
-DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
-                                      VideoDecoderKind kind) {
+// Decodes into `sink`; `sinkFailure` is the message when the sink refuses.
+DecoderResult decodeInto(const std::string& esPath, PictureSink& sink, VideoDecoderKind kind,
+                         const std::string& sinkFailure) {
     RunState run;
+    run.sinkFailure = sinkFailure;
     av_log_set_level(AV_LOG_QUIET);  // the run reports in its own lines
     const AVCodecID id =
         kind == VideoDecoderKind::LibraryH264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4;
@@ -167,11 +173,11 @@ DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::stri
         fail(&run, "cannot read " + esPath);
         return run.result;
     }
-    d.output = std::fopen(picturesPath.c_str(), "wb");
-    if (!d.output) {
-        fail(&run, "cannot write " + picturesPath);
+    if (!sink.begin()) {
+        fail(&run, sinkFailure);
         return run.result;
     }
+    d.sink = &sink;
 
     // The parser may read a little past the data it is given.
     std::vector<uint8_t> chunk(kReadChunk + AV_INPUT_BUFFER_PADDING_SIZE, 0);
@@ -187,13 +193,24 @@ DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::stri
         parseAndDecode(&d, nullptr, 0, &run);
         if (!run.failed) decodePacket(&d, nullptr, &run);
     }
-    const int closed = std::fclose(d.output);
-    d.output = nullptr;
-    if (!run.failed && closed != 0) fail(&run, "cannot write " + picturesPath);
+    if (!sink.finish() && !run.failed) fail(&run, sinkFailure);
     if (run.rejectedPackets > 0)
         std::printf("%d packets of the stream could not be decoded\n", run.rejectedPackets);
     if (!run.failed && run.result.frames == 0) fail(&run, "no picture could be decoded");
     std::printf("%d pictures decoded\n", run.result.frames);
     run.result.ok = !run.failed;
     return run.result;
+}
+
+}  // namespace
+
+DecoderResult runLibraryDecoder(const std::string& esPath, PictureSink& sink,
+                                VideoDecoderKind kind) {
+    return decodeInto(esPath, sink, kind, "the decoded pictures could not be taken");
+}
+
+DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                                      VideoDecoderKind kind) {
+    PicturesFile file(picturesPath);
+    return decodeInto(esPath, file, kind, "cannot write " + picturesPath);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The video decoder: turns an elementary-stream file (MPEG-4 part 2 simple profile, or
-// H.263 baseline as short video header) into a decoded-pictures file, a headerless
-// sequence of planar YUV 4:2:0 frames. One decoder runs at a time in the process.
+// H.263 baseline as short video header) into a sequence of planar YUV 4:2:0 pictures,
+// handed to a sink one by one: the decoded-pictures file (a headerless sequence of frames)
+// or whatever the caller makes of them. One decoder runs at a time in the process.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,32 @@ struct DecoderResult {
     bool writeFailed = false;   // the pictures file could not be created or written (full disk)
     std::string message;        // why the run failed (the decoder's own lines are printed)
 };
+
+// One decoded picture: its three planes (width x height luma samples, half that in each
+// direction for chroma) with the distance between their rows.
+struct DecodedPicture {
+    const uint8_t* y;
+    const uint8_t* u;
+    const uint8_t* v;
+    int lumaStride, chromaStride;
+    int width, height;
+};
+
+// Where the pictures go, in stream order. begin() is called once the stream file is open,
+// before anything is decoded; put() once per picture; finish() at the end of every run that
+// began. A false return fails the run as a short write of the pictures file would.
+class PictureSink {
+  public:
+    virtual ~PictureSink() = default;
+    virtual bool begin() { return true; }
+    virtual bool put(const DecodedPicture& picture) = 0;
+    virtual bool finish() { return true; }
+};
+
+// Decodes the stream at `esPath` into `sink`. As runDecoderOnFile, without a file of
+// pictures (the message of a failed put names no file).
+DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
+                         const DecoderOptions& options = DecoderOptions());
 
 // Decodes the stream at `esPath` into a pictures file created at `picturesPath`. The
 // decoder prints its diagnostic lines on standard output as it goes. On failure the
@@ -58,3 +85,6 @@ constexpr int kMaxLibraryPictureHeight = 576;
 // when a file cannot be read or written.
 DecoderResult runLibraryDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
                                       VideoDecoderKind kind);
+// The same into `sink`, as runDecoder is to runDecoderOnFile.
+DecoderResult runLibraryDecoder(const std::string& esPath, PictureSink& sink,
+                                VideoDecoderKind kind);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dsp/dsp.h"
+#include "platform/trace.h"
 #include "tables/std_tables.h"
 #include "venc/enc_blockenc.h"
 #include "venc/enc_vlc.h"
@@ -83,7 +84,7 @@ int cbpyOf(const EncMbMode* mode) {
 void putDQuant(COutBitStream* bs, int dquant, const char* message) {
     static const int kCodes[5] = {1, 0, -1, 2, 3};  // dquant -2..2 -> code
     if (dquant < -2 || dquant > 2) {
-        std::printf("%s", message);
+        platform::trace("%s", message);
         encFail("DQUANT >= -2 && DQUANT <= 2\n");
     }
     bs->put(static_cast<uint32_t>(kCodes[dquant + 2]), 2, "MB_DQUANT");
