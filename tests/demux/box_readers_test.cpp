@@ -232,4 +232,20 @@ TEST_F(BoxReadersTest, ProtectedContentFailsTheJob) {
     EXPECT_EQ(g_context.success, 0);
 }
 
+// The protection data types mean protection data only inside a protection scheme; a hint
+// track's user data holds a `name` box of its own.
+TEST_F(BoxReadersTest, ProtectionDataTypesElsewhereAreSkipped) {
+    const std::vector<uint8_t> payload{'r', 't', 'p', 0};
+    for (const char* type : {"user", "key ", "iviv", "name", "priv"}) {
+        g_context.success = 1;
+        read(box("moov", {}, {box("trak", {}, {box("udta", {}, {box(type, payload)})})}));
+        EXPECT_EQ(out_.find("discarding"), std::string::npos) << type << "\n" << out_;
+        EXPECT_EQ(g_context.success, 1) << type;
+
+        read(box("moov", {}, {box("sinf", {}, {box("schi", {}, {box(type, payload)})})}));
+        EXPECT_NE(out_.find("discarding read drms box\n"), std::string::npos) << type;
+        EXPECT_EQ(g_context.success, 0) << type;
+    }
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "e2e_util.h"
+#include "testing/library_sources.h"
 
 namespace {
 
@@ -15,8 +16,13 @@ using testing_util::shellQuote;
 class ConvertMalformedTest : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(ConvertMalformedTest, EndsCleanly) {
-    const std::vector<uint8_t> original =
-        testing_util::readFile(testing_util::fixturePath(GetParam()));
+    // "library/NAME": a source of the library decoders, made by ffmpeg.
+    const std::string name = GetParam();
+    const std::string kLibrary = "library/";
+    const std::string path = name.compare(0, kLibrary.size(), kLibrary) == 0
+                                 ? testing_util::librarySource(name.substr(kLibrary.size()))
+                                 : testing_util::fixturePath(name);
+    const std::vector<uint8_t> original = testing_util::readFile(path);
     ASSERT_FALSE(original.empty());
     const unsigned seed = testing_util::testSeed(20241211);
     std::mt19937 rng(seed);
@@ -40,16 +46,17 @@ TEST_P(ConvertMalformedTest, EndsCleanly) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, ConvertMalformedTest,
-                         ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp",
-                                           "demux/mp4v_aac_s44k.mp4",
-                                           "demux/mp4v_amr74_moov_last.3gp"),
-                         [](const ::testing::TestParamInfo<const char*>& i) {
-                             std::string n = i.param;
-                             n = n.substr(n.find('/') + 1);
-                             for (char& ch : n)
-                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, ConvertMalformedTest,
+    ::testing::Values("demux/mp4v_amr.3gp", "demux/h263_amr102.3gp", "demux/mp4v_aac_s44k.mp4",
+                      "demux/mp4v_amr74_moov_last.3gp", "library/h264_main_qcif_amrnb.3gp",
+                      "library/h264_base_qcif_amrwb.3gp", "library/mpeg4_asp_qcif_mp3.mov"),
+    [](const ::testing::TestParamInfo<const char*>& i) {
+        std::string n = i.param;
+        n = n.substr(n.find('/') + 1);
+        for (char& ch : n)
+            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+        return n;
+    });
 
 }  // namespace

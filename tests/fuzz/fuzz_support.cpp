@@ -169,7 +169,7 @@ void resetJobState() {
     std::vector<uint8_t>().swap(c.amrBuffer);
     std::vector<int16_t>().swap(c.pcmSamples);
     c.amrBytes = 0;
-    c.amrFrameSize = 0;
+    c.amrFrames = 0;
     c.pcmSampleCount = 0;
     c.videoFrames = 0;
     c.audioFrames = 0;

@@ -65,6 +65,13 @@ make_seeds() {
     ff -i "$d/mp4v_$aac.mp4" -t 1.2 -vf scale=128:96,fps=8 -c:v libxvid -bf 0 -qscale:v 24 \
       -c:a copy -f mp4 "$seeds/movie/mp4v_$aac.mp4"
   done
+  # The library decoders' kinds: H.264 with B-frames and AMR-WB, MPEG-4 with B-VOPs and
+  # quarter-pel and MP3.
+  ff -f lavfi -i "testsrc2=size=128x96:rate=8:duration=1.2" -i "$fixtures/amr/tone_wb_1265.awb" \
+    -t 1.2 -c:v libx264 -profile:v main -bf 2 -crf 40 -c:a copy -f 3gp "$seeds/movie/h264_amrwb.3gp"
+  ff -f lavfi -i "testsrc2=size=128x96:rate=8:duration=1.2" \
+    -f lavfi -i "sine=frequency=660:sample_rate=22050:duration=1.2" -c:v mpeg4 -bf 2 -flags +qpel \
+    -qscale:v 24 -c:a libmp3lame -b:a 32k -ac 1 -f mov "$seeds/movie/mpeg4asp_mp3.mov"
   # Elementary streams: the stream headers and three pictures of each decoder fixture.
   for es in "$fixtures"/vdec/*; do
     first_pictures "$es" "$seeds/es/$(basename "$es")" 3

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "audio/aac_decoder.h"
 #include "audio/resampler.h"
@@ -21,7 +22,7 @@ using testing_util::TempDir;
 Block* blockOf(const std::vector<uint8_t>& bytes) {
     Block* b = nullptr;
     block_New(&b, static_cast<int32_t>(bytes.size()));
-    std::memcpy(b->buffer, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(b->buffer, bytes.data(), bytes.size());
     b->size = static_cast<int32_t>(bytes.size());
     return b;
 }
@@ -81,26 +82,55 @@ TEST_F(EsDumpTest, VideoFileHoldsTheExtraBytesThenTheSamples) {
               (std::vector<uint8_t>{0, 0, 1, 0xB0, 1, 2, 3, 4}));
 }
 
-TEST_F(EsDumpTest, AmrFrameSizeComesFromTheFirstFittingSample) {
+// One storage-format AMR frame of a frame type: header byte (quality bit set) and the
+// type's speech bytes.
+std::vector<uint8_t> amrFrame(int type, size_t speechBytes) {
+    std::vector<uint8_t> f(1 + speechBytes, 9);
+    f[0] = static_cast<uint8_t>(type << 3 | 0x04);
+    return f;
+}
+
+std::vector<uint8_t> joined(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> all;
+    for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+// Every frame takes its size from its own header byte, so the mode may change from frame to
+// frame and pause frames (SID, NO_DATA) sit between speech frames.
+TEST_F(EsDumpTest, AmrFramesAreCollectedByTheirOwnFrameTypes) {
+    const auto f122 = amrFrame(7, 31), f475 = amrFrame(0, 12), f67 = amrFrame(3, 17),
+               sid = amrFrame(8, 5), noData = amrFrame(15, 0);
     struct Case {
-        std::vector<int> sizes;  // sample sizes in order
-        uint8_t frameSize;
+        const char* name;
+        std::vector<std::vector<uint8_t>> samples;
+        uint32_t frames;
         uint32_t bytes;
     } cases[] = {
-        {{320, 320}, 32, 640},     {{540}, 27, 540},
-        {{400}, 20, 400},          {{33, 64}, 32, 64},  // 33 decides nothing; the next sample does
-        {{320, 100, 32}, 32, 352},                      // 100 is not a multiple of 32: dropped
+        {"ten 12.2 frames",
+         {joined({f122, f122, f122, f122, f122, f122, f122, f122, f122, f122})},
+         10,
+         320},
+        {"modes change", {joined({f475, f67}), f122}, 3, 13 + 18 + 32},
+        {"pause frames", {joined({f475, sid, noData, noData, f475})}, 5, 13 + 6 + 1 + 1 + 13},
+        {"last frame cut short",
+         {joined({f475, std::vector<uint8_t>(f122.begin(), f122.end() - 1)})},
+         1,
+         13},
+        {"empty sample", {{}, f475}, 1, 13},
     };
     for (const Case& c : cases) {
-        g_context.amrFrameSize = 0;
+        g_context.amrFrames = 0;
         g_context.amrBytes = 0;
         g_context.amrBuffer.clear();
         EsOutStream* audio = add(AUDIO_ES, fourcc('s', 'a', 'm', 'r'));
-        for (int size : c.sizes)
-            esdump_Send(out_, audio, blockOf(std::vector<uint8_t>(static_cast<size_t>(size), 9)));
-        EXPECT_EQ(g_context.amrFrameSize, c.frameSize);
-        EXPECT_EQ(g_context.amrBytes, c.bytes);
-        EXPECT_EQ(g_context.amrBuffer.size(), c.bytes);
+        {
+            mp4test::QuietStdout quiet;
+            for (const auto& sample : c.samples) esdump_Send(out_, audio, blockOf(sample));
+        }
+        EXPECT_EQ(g_context.amrFrames, c.frames) << c.name;
+        EXPECT_EQ(g_context.amrBytes, c.bytes) << c.name;
+        EXPECT_EQ(g_context.amrBuffer.size(), c.bytes) << c.name;
     }
 }
 
@@ -118,6 +148,26 @@ TEST_F(EsDumpTest, UnselectedStreamsRefuseTheirBlocks) {
     out = mp4test::captureStdout([&] { EXPECT_EQ(esdump_Control(out_, -1), -1); });
     EXPECT_EQ(out, "esdump_Controlm, encount a undefine command\n");
     EXPECT_EQ(g_context.success, 0);
+}
+
+// Calls without a sink, a descriptor, a stream or a block fail the job with their lines.
+TEST_F(EsDumpTest, MissingArgumentsAreReported) {
+    EsDescriptor d;
+    es_descriptor_Init(&d, VIDEO_ES, fourcc('m', 'p', '4', 'v'));
+    const struct {
+        const char* message;
+        std::function<void()> call;
+    } cases[] = {
+        {"esdump_Add, invalidate parameters\n", [&] { esdump_Add(nullptr, &d); }},
+        {"esdump_Send, invalidate parameters\n", [&] { esdump_Send(out_, nullptr, nullptr); }},
+        {"esdump_Close, invalidate input parameters\n", [] { esdump_Close(nullptr); }},
+    };
+    for (const auto& c : cases) {
+        g_context.success = 1;
+        const std::string out = mp4test::captureStdout(c.call);
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+        EXPECT_EQ(g_context.success, 0) << c.message;
+    }
 }
 
 TEST_F(EsDumpTest, StreamNumbersRunOnAcrossSinks) {

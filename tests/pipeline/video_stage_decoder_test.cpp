@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <ostream>
 
 #include "core/context.h"
@@ -81,5 +83,28 @@ const StageCase kStageCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cases, VideoStageTest, ::testing::ValuesIn(kStageCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A stream that gives far fewer pictures than the movie's header counts (pictures lost in
+// decoding) fails the job instead of making a file that promises them.
+TEST(VideoStagePicturesTest, FarFewerPicturesThanTheHeaderCountsFailTheJob) {
+    TempDir dir;
+    JobSettings settings;
+    ASSERT_TRUE(
+        testing_util::prepareJobContext(dir.path(), vdec_test::uniqueBaseName(), settings, 60));
+    g_context.sourceFrameRate = 10;
+    g_context.frameRate = 10;
+    testing_util::writeFile(videoEsFilePath(), vdec_test::fixture("h263_qcif.h263"));
+
+    ::testing::internal::CaptureStdout();
+    const int result = runVideoStage(nullptr);
+    const std::string output = ::testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(result, 0);
+    EXPECT_NE(output.find("the video holds 6 of the 60 pictures the movie has at this frame rate"),
+              std::string::npos)
+        << output;
+    EXPECT_FALSE(fileExists(g_context.outputPath));
+    EXPECT_FALSE(fileExists(decodedPicturesPath()));
+}
 
 }  // namespace

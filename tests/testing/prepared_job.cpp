@@ -45,7 +45,7 @@ void collectAmrFrames(int frames) {
     c.isAac = 0;
     c.amrBuffer.assign(amr.begin() + kAmrMagicBytes, amr.end());
     c.amrBytes = static_cast<uint32_t>(frames) * kAmrFrameBytes;
-    c.amrFrameSize = kAmrFrameBytes;
+    c.amrFrames = static_cast<uint32_t>(frames);
 }
 
 }  // namespace testing_util

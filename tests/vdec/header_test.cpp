@@ -71,15 +71,27 @@ const VolCase kVolCases[] = {
     {"plain", [](VolFields*) {}, true, "not using resync marker.\n", false},
     {"verid2", [](VolFields* v) { v->verId = 2; }, true, "NEWPRED: OFF.\n\n", false},
     {"width176", [](VolFields* v) { v->width = 176; }, true, "", false},
-    {"width177_refused_silently", [](VolFields* v) { v->width = 177; }, false, "", true},
+    {"width177", [](VolFields* v) { v->width = 177; }, true, "", false},
+    {"largest_720x576",
+     [](VolFields* v) {
+         v->width = 720;
+         v->height = 576;
+     },
+     true, "", false},
+    {"width721_refused",
+     [](VolFields* v) {
+         v->width = 721;
+         v->height = 576;
+     },
+     false, "picture size 721x576 is larger than 720x576, not supported!\n", true},
     {"width100_height50",
      [](VolFields* v) {
          v->width = 100;
          v->height = 50;
      },
      true, "", false},
-    {"taller_than_the_pool", [](VolFields* v) { v->height = 400; }, false,
-     "picture size 176x400 is not supported!\n", false},
+    {"height577_refused", [](VolFields* v) { v->height = 577; }, false,
+     "picture size 176x577 is larger than 720x576, not supported!\n", true},
     {"zero_height", [](VolFields* v) { v->height = 0; }, false,
      "picture size 176x0 is not supported!\n", false},
     {"fixed_vop_rate", [](VolFields* v) { v->fixedVopRate = 1; }, true, "", false},
@@ -196,22 +208,37 @@ TEST(QuantMatrixTest, LoadedMatricesDecode) {
     EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
 }
 
-TEST(StreamKindTest, VideoObjectWithoutSequenceHeaders) {
+// An MPEG-4 stream may start at its video object or straight at its VOL header (as some
+// muxers store the decoder configuration); a VOL header cut short is refused.
+TEST(StreamKindTest, MpegFourStreamsStartAtTheVideoObjectOrTheVol) {
+    const struct {
+        const char* name;
+        bool videoObject;
+        bool cutShort;
+    } cases[] = {
+        {"video object", true, false}, {"VOL first", false, false}, {"VOL cut short", false, true}};
     VolFields vol;
-    BitWriter w;
-    w.putStartCode(0x00000100);
-    vdec_test::writeVolHeader(&w, vol);
-    vdec_test::writeFlatIntraVop(&w, vol);
-    DecodeResult r = decodeStream(w.bytes());
-    EXPECT_EQ(r.success, 1) << r.output;
-    EXPECT_TRUE(contains(r.output, "\nBitstream without short headers detected!\n"));
-    EXPECT_EQ(r.pictures.size(), frameBytes(176, 144));
+    for (const auto& c : cases) {
+        BitWriter w;
+        if (c.videoObject) w.putStartCode(0x00000100);
+        vdec_test::writeVolHeader(&w, vol);
+        std::vector<uint8_t> s = w.bytes();
+        if (c.cutShort) {
+            s.resize(6);
+        } else {
+            vdec_test::writeFlatIntraVop(&w, vol);
+            s = w.bytes();
+        }
+        DecodeResult r = decodeStream(s);
+        EXPECT_EQ(r.success, c.cutShort ? 0 : 1) << c.name << "\n" << r.output;
+        EXPECT_TRUE(contains(r.output, "\nBitstream without short headers detected!\n")) << c.name;
+        EXPECT_EQ(r.pictures.size(), c.cutShort ? 0 : frameBytes(176, 144)) << c.name;
+    }
 }
 
 TEST(StreamKindTest, UnrecognisedStreamFails) {
     const std::vector<std::vector<uint8_t>> streams = {
         {0x00, 0x00, 0x01, 0xB6, 0x10, 0x20, 0x30},  // a VOP without any VOL header
-        {0x00, 0x00, 0x01, 0x20, 0x00, 0x00},        // a VOL without its video object
         {},                                          // nothing at all
         {0x12, 0x34, 0x56, 0x78},
     };
@@ -349,6 +376,12 @@ const VopCase kVopCases[] = {
      },
      0, 1, "vop_fcode_forward 0 is not legal!\n"},
     {"end_code", [](BitWriter* w, const VolFields&) { w->putStartCode(0x000001B1); }, 1, 1, ""},
+    {"end_code_then_vop",
+     [](BitWriter* w, const VolFields& v) {
+         w->putStartCode(0x000001B1);
+         vdec_test::writeFlatIntraVop(w, v);
+     },
+     1, 2, ""},
     {"repeated_stream_headers_are_read",
      [](BitWriter* w, const VolFields& v) {
          vdec_test::writeSequenceHeaders(w, v);

@@ -79,8 +79,6 @@ TEST(MotionVectorTest, EveryMotionCodeReadsBack) {
 class CompensationTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        pool_.reset(new uint8_t[kPoolBytes]);
-        g_dec.pBuffer = pool_.get();
         g_volmd = new VolMode();
         g_vopmd = new VopMode();
         g_volmd->iWidth = 176;
@@ -103,12 +101,10 @@ class CompensationTest : public ::testing::Test {
         delete g_vopmd;
         g_volmd = nullptr;
         g_vopmd = nullptr;
-        g_dec.pBuffer = nullptr;
+        releaseBuffers();
     }
     uint8_t& refY(int x, int y) { return g_dec.reference.y[y * g_dec.lumaStride + x]; }
     uint8_t curY(int x, int y) { return g_dec.current.y[y * g_dec.lumaStride + x]; }
-
-    std::unique_ptr<uint8_t[]> pool_;
 };
 
 TEST_F(CompensationTest, VectorFarLeftTakesTheEdgeColumn) {

@@ -72,8 +72,8 @@ const PictureHeaderCase kPictureHeaderCases[] = {
     {"source_format_0", kSourceFormat, 0, 3, "H.263 source format not legal\n", false},
     {"source_format_6", kSourceFormat, 6, 3, "H.263 source format not legal\n", false},
     {"source_format_7", kSourceFormat, 7, 3, "H.263 source format not legal\n", false},
-    {"cif_is_too_wide", kSourceFormat, 3, 3, "", true},
-    {"4cif_is_too_wide", kSourceFormat, 4, 3, "", true},
+    {"16cif_is_too_large", kSourceFormat, 5, 3,
+     "picture size 1408x1152 is larger than 720x576, not supported!\n", true},
     {"option_bits", kOptionBits, 1, 4, "four_reserved_zero_bits are not zero\n", false},
     {"cpm", kCpm, 1, 1, "zero_bit is not zero\n", false},
 };
@@ -104,6 +104,32 @@ TEST(ShortHeaderTest, SourceFormatsGiveTheirSizes) {
         EXPECT_EQ(withEnd.success, 1);
         EXPECT_EQ(withEnd.pictures, r.pictures);
     }
+}
+
+// Some handsets end every picture with the end-of-sequence marker: the marker ends the
+// sequence only where no picture follows it.
+TEST(ShortHeaderTest, EndMarkerAfterEveryPictureDecodesEveryPicture) {
+    const std::vector<uint8_t> s = fixture("h263_sqcif_gobs.h263");
+    DecodeResult plain = decodeStream(s);
+    ASSERT_EQ(plain.success, 1) << plain.output;
+
+    BitWriter eos;
+    eos.put(0x3F, 22);
+    eos.alignZero();
+    std::vector<uint8_t> marked;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const bool pictureStart =
+            i > 0 && i + 2 < s.size() && s[i] == 0 && s[i + 1] == 0 && (s[i + 2] & 0xFC) == 0x80;
+        if (pictureStart) marked.insert(marked.end(), eos.bytes().begin(), eos.bytes().end());
+        marked.push_back(s[i]);
+    }
+    marked.insert(marked.end(), eos.bytes().begin(), eos.bytes().end());
+    ASSERT_EQ(marked.size(), s.size() + 10 * eos.bytes().size());
+
+    DecodeResult r = decodeStream(marked);
+    EXPECT_EQ(r.success, 1) << r.output;
+    EXPECT_EQ(r.frames, 10);
+    EXPECT_EQ(r.pictures, plain.pictures);
 }
 
 TEST(ShortHeaderTest, SourceFormatChangeFailsTheJob) {

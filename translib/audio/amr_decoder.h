@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-// Decodes amrBytes / amrFrameSize - 1 frames of amrBuffer (taken at the fixed stride
-// amrFrameSize) into pcmSamples, 160 samples at 8000 Hz per frame; audioProgress counts
-// the frames. Returns 0.
+// Decodes all but the last of the amrFrames storage-format frames in amrBuffer (each as
+// long as its header byte says; SID and NO_DATA frames included) into pcmSamples, 160
+// samples at 8000 Hz per frame; audioProgress counts the frames. Returns 0.
 int decodeAmr();

@@ -33,6 +33,8 @@ int16_t interpolate(const int16_t* in, int position, int32_t unit, int32_t phase
 }  // namespace
 
 void resampleInit(uint32_t targetRate) {
+    // A new stream starts: nothing of the previous one (another job's) carries over.
+    g_resampler = ResamplerState();
     g_resampler.targetRate = targetRate;
     g_resampler.outputUnit = static_cast<int16_t>(targetRate / kRateUnitDivisor);
     g_resampler.gain =

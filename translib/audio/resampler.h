@@ -1,12 +1,13 @@
 #pragma once
 // Two-channel linear-interpolation rate converter in integer arithmetic. Rates are
 // counted in units of 1/25 of their value. The state (position, phase, carried samples)
-// is process-wide and runs on from one call, and one job, to the next.
+// runs on from one call to the next within one stream.
 
 #include <cstdint>
 
-// Sets the target rate (16000 in this system), its unit U = rate / 25 and the gain
-// G = 16384 / U. Nothing else is reset.
+// Starts a stream: sets the target rate (16000 in this system), its unit U = rate / 25 and
+// the gain G = 16384 / U, and puts position, phase and the carried samples back to 0, so
+// that no stream (no job) depends on the one before.
 void resampleInit(uint32_t targetRate);
 
 // Converts n new samples per channel. inFirst and inSecond hold n + 1 samples each:

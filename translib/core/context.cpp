@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 ConversionContext g_context;
 AacTrackParams g_aacParams;
@@ -23,7 +24,7 @@ int logError(const char* format, ...) {
     va_start(args, format);
     const char* line = platform::formatLogLine(format, args);
     va_end(args);
-    std::printf("%s\n", line);
+    platform::trace("%s\n", line);
     noteJobFailure(line);
     g_context.success = 0;
     return 1;

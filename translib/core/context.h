@@ -60,18 +60,21 @@ struct ConversionJobState {
     std::string pcmPath;       // beside the source: baseName + tag + ".pcm"
     std::string videoEsPath;   // moduleDir + baseName + "videoxy_122344565fhr1" + tag + ".cmp"
     std::string picturesPath;  // baseName + "videoxy_122344565fhr1" + tag + ".yuv"
+    uint32_t videoCodec = 0;   // codec of the video stream, set with videoEsPath
 
     // Open files.
     FILE* output = nullptr;   // the handset movie file
     FILE* pcmFile = nullptr;  // PCM temporary file, AAC sources only
 
-    // Audio kind: 1 = AAC decoded to PCM while demultiplexing, 0 = AMR frames in memory.
+    // Audio kind: 1 = decoded to PCM while demultiplexing (AAC, and AMR-WB and MP3 through
+    // the library decoder), 0 = AMR narrow-band frames collected in memory.
     uint8_t isAac = 0;
 
-    // AMR frames collected while demultiplexing.
+    // AMR frames collected while demultiplexing: whole storage-format frames back to back,
+    // each as long as its header byte's frame type says.
     std::vector<uint8_t> amrBuffer;
     uint32_t amrBytes = 0;
-    uint8_t amrFrameSize = 0;  // 0 until detected, then 32, 27 or 20
+    uint32_t amrFrames = 0;
 
     // Decoded AMR audio.
     std::vector<int16_t> pcmSamples;

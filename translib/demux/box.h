@@ -88,6 +88,9 @@ constexpr uint32_t ATOM_cmov = fourcc('c', 'm', 'o', 'v');
 constexpr uint32_t ATOM_mvhd = fourcc('m', 'v', 'h', 'd');
 constexpr uint32_t ATOM_mp4a = fourcc('m', 'p', '4', 'a');
 constexpr uint32_t ATOM_samr = fourcc('s', 'a', 'm', 'r');
+constexpr uint32_t ATOM_sawb = fourcc('s', 'a', 'w', 'b');
+constexpr uint32_t ATOM_dotmp3 = fourcc('.', 'm', 'p', '3');
+constexpr uint32_t ATOM_ms55 = fourcc('m', 's', '\0', '\x55');
 constexpr uint32_t ATOM_drms = fourcc('d', 'r', 'm', 's');
 
 // Bytes of a box's header: 8, plus 8 with a 64-bit size, plus 16 for "uuid".

@@ -33,10 +33,13 @@ uint64_t readBe64(const uint8_t* p) {
 const DemuxHooks* g_readHooks = nullptr;
 
 // The audio codec of the movie, decided by the sample entry whose header is read last;
-// the owner hears of every such header.
+// the owner hears of every such header. AMR narrow-band frames are collected; AAC, AMR
+// wide-band and MP3 are decoded to PCM as they arrive.
 void noteAudioSampleEntry(uint32_t type) {
-    if (type != ATOM_mp4a && type != ATOM_samr) return;
-    g_context.isAac = type == ATOM_mp4a ? 1 : 0;
+    if (type != ATOM_mp4a && type != ATOM_samr && type != ATOM_sawb && type != ATOM_dotmp3 &&
+        type != ATOM_ms55)
+        return;
+    g_context.isAac = type == ATOM_samr ? 0 : 1;
     if (g_readHooks && g_readHooks->audioSampleEntry) g_readHooks->audioSampleEntry(type);
 }
 

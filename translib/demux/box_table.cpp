@@ -99,6 +99,7 @@ const BoxTableRow box_table[] = {
     {F('M', 'A', 'C', '6'), MP4_ReadBox_sample_soun},
     {F('Q', 'c', 'l', 'p'), MP4_ReadBox_sample_soun},
     {F('s', 'a', 'm', 'r'), MP4_ReadBox_sample_soun},
+    {F('s', 'a', 'w', 'b'), MP4_ReadBox_sample_soun},
     {F('O', 'g', 'g', 'S'), MP4_ReadBox_sample_soun},
     {F('d', 'r', 'm', 's'), MP4_ReadBox_sample_soun},
     // Video sample entries.

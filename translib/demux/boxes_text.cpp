@@ -1,4 +1,5 @@
-// Readers of the protection data boxes (refused) and the text entries of user data.
+// Readers of the protection data boxes (refused inside a protection scheme) and the text entries of
+// user data.
 
 #include "core/context.h"
 #include "demux/box_cursor.h"
@@ -6,7 +7,28 @@
 #include "demux/box_records.h"
 #include "demux/demux_log.h"
 
-int MP4_ReadBox_drms(ByteStream*, Mp4Box*) {
+namespace {
+
+constexpr uint32_t ATOM_schi = fourcc('s', 'c', 'h', 'i');
+
+// Whether the box lies inside a protection scheme's information or a protected sample
+// entry, where `user`, `key `, `iviv`, `name` and `priv` carry the protection data.
+bool insideProtectionScheme(const Mp4Box* box) {
+    for (const Mp4Box* p = box->parent; p; p = p->parent)
+        if (p->type == ATOM_schi || p->type == ATOM_drms) return true;
+    return false;
+}
+
+}  // namespace
+
+int MP4_ReadBox_drms(ByteStream*, Mp4Box* box) {
+    // Elsewhere these types are ordinary boxes of other meanings (a hint track's user data
+    // holds a `name`), kept without contents.
+    if (!insideProtectionScheme(box)) {
+        log_Warning("unknown box type %4.4s (uncompletetly loaded)",
+                    reinterpret_cast<const char*>(&box->type));
+        return 1;
+    }
     // Protected content is never decrypted: the job fails after opening.
     logError("discarding read drms box");
     return 1;

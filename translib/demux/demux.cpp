@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "core/context.h"
+#include "demux/avc_annexb.h"
 #include "demux/box_records.h"
 #include "demux/byte_stream.h"
 #include "demux/demux_log.h"
@@ -216,6 +217,11 @@ void deliverTrack(DemuxModule* module, Mp4Demux* demux, Mp4Track& track) {
             } else if (c.isAac && audio && g_aacParams.channels > 2) {
                 block_Free(block);
                 track.usable = false;
+                return;
+            } else if (track.nalLengthSize && !mp4_AvcSampleToAnnexB(block, track.nalLengthSize)) {
+                block_Free(block);
+                logError("track[0x%x]: no memory for an H.264 sample", track.trackId);
+                mp4_TrackDeselect(demux, &track);
                 return;
             } else {
                 module->output->Send(module->output, track.output, block);

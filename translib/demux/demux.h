@@ -12,8 +12,9 @@
 // sink's and the context fields the demultiplexer fills (isAac, the source video
 // statistics, g_aacParams). Every hook may be none.
 struct DemuxHooks {
-    // The header of an audio sample entry was read: `type` is mp4a or samr. isAac already
-    // tells which of the two was read last (the last one decides).
+    // The header of an audio sample entry was read: `type` is mp4a, samr, sawb, .mp3 or
+    // ms\0U. isAac already tells whether the audio is decoded to PCM (every type but samr;
+    // the last one read decides).
     void (*audioSampleEntry)(uint32_t type) = nullptr;
     // An AAC track is being set up; `config` (`length` bytes, none when the track has no
     // decoder-specific bytes) is its AudioSpecificConfig. g_aacParams already holds the

@@ -4,10 +4,12 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 
 namespace {
 
 int printLine(const char* format, va_list args) {
+    if (!platform::traceShown()) return 0;
     const char* line = platform::formatLogLine(format, args);
     return std::printf("%s\n", line);
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/context.h"
+#include "demux/avc_annexb.h"
 #include "demux/box_records.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
@@ -303,6 +304,7 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
         return -1;
     }
     track->sampleEntry = entry;
+    track->nalLengthSize = 0;
 
     EsDescriptor& es = track->descriptor;
     int32_t category = es.category;
@@ -367,8 +369,11 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
                 BoxAvcC* avcC = boxData<BoxAvcC>(MP4_FindBox(entry, "avcC"));
                 if (avcC) {
                     log_Debug("avcC: size=%d", static_cast<int>(avcC->raw.size()));
-                    setExtra(&es, avcC->raw.data(), avcC->raw.size());
+                    // The decoder reads a plain byte stream: parameter sets first.
+                    const std::vector<uint8_t> sets = mp4_AvcParameterSets(*avcC);
+                    setExtra(&es, sets.data(), sets.size());
                     es.packetized = false;
+                    track->nalLengthSize = avcC->lengthSize;
                 } else {
                     logError("missing avcC");
                 }
@@ -399,7 +404,7 @@ int mp4_TrackMakeEs(Mp4Demux* demux, Mp4Track* track, uint32_t chunkIndex, EsOut
         es.audio.bitsPerSample = sound->sampleSize;
         es.bitRate =
             static_cast<uint32_t>(sound->channelCount) * sound->sampleRateHi * sound->sampleSize;
-        if (g_context.isAac) {
+        if (g_context.isAac && es.codec == fourcc('m', 'p', '4', 'a')) {
             // Each track's parameters replace those of the track set up before.
             g_aacParams = mp4_AacParamsOf(es.extra, es.extraSize);
             if (demux->hooks.aacTrackOpened) demux->hooks.aacTrackOpened(es.extra, es.extraSize);

@@ -50,6 +50,9 @@ struct Mp4Track {
     Mp4Box* sampleTable = nullptr;   // stbl
     Mp4Box* descriptions = nullptr;  // stsd
     Mp4Box* sampleEntry = nullptr;   // the entry in use
+    // H.264 (avc1): bytes of the length in front of each NAL unit of a sample, whose samples
+    // are handed on with start codes instead; 0 for every other codec.
+    uint8_t nalLengthSize = 0;
     bool isProtected = false;
     void* protectionState = nullptr;  // always none
 

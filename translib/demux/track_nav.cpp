@@ -35,6 +35,17 @@ bool isPackedSound(const Mp4Track* t) {
     return t->descriptor.category == AUDIO_ES && t->constantSize == 1;
 }
 
+// An edit's media time is a composition time. A track whose pictures are reordered
+// (composition offsets, ctts) shows its first picture that much after it is decoded, and an
+// edit commonly starts the track there: the samples decoded before must not be skipped.
+int64_t toDecodingTime(const Mp4Track* track, int64_t mediaTime) {
+    const BoxPairTable* ctts = boxData<BoxPairTable>(MP4_FindBox(track->sampleTable, "ctts"));
+    if (!ctts || ctts->entryCount == 0 || ctts->second.empty()) return mediaTime;
+    const int64_t offset = static_cast<int32_t>(ctts->second[0]);
+    if (offset <= 0) return mediaTime;
+    return mediaTime > offset ? mediaTime - offset : 0;
+}
+
 }  // namespace
 
 int mp4_TrackSelectAt(Mp4Demux* demux, Mp4Track* track, int64_t time) {
@@ -92,8 +103,10 @@ int mp4_TrackTimeToSample(Mp4Demux* demux, Mp4Track* track, int64_t time, uint32
             return 0;
         }
         t = mp4_Rescale(t, track->timeScale, kMicroseconds);
-        if (editShiftsMedia(elst, track->editIndex))
+        if (editShiftsMedia(elst, track->editIndex)) {
             t = addSaturated(t, static_cast<uint64_t>(elst->mediaTime[track->editIndex]));
+            t = toDecodingTime(track, t);
+        }
         log_Debug("elst (%d) gives %" PRId64 "ms (movie)-> %" PRId64 "ms (track)",
                   static_cast<int>(track->editIndex),
                   mp4_Rescale(movie, 1000, demux->movieTimeScale),

@@ -183,6 +183,8 @@ void initTransformKernels(unsigned cpuFlags, TransformKernels* k) {
     k->addBlock = addBlockPlain;
 #if defined(__SSE2__)
     if (cpuFlags & kCpuSse2) {
+        k->idctRows16 = idctRows16Sse2;
+        k->idctRows32 = idctRows32Sse2;
         k->fdct = fdctSse2;
         k->putBlock = putBlockSse2;
         k->addBlock = addBlockSse2;

@@ -26,6 +26,8 @@ bool quantInterMpegPlain(const int16_t* coef, int16_t* level, int qp, const Quan
 void dequantInterMpegPlain(const int16_t* level, int16_t* coef, int qp, const QuantMatrix* m);
 
 #if defined(__SSE2__)
+void idctRows16Sse2(int32_t* block);
+void idctRows32Sse2(const int16_t* in, int32_t* out);
 void fdctSse2(const int16_t* in, int16_t* out);
 void putBlockSse2(const int32_t* block, uint8_t* dst, int stride);
 void addBlockSse2(const int32_t* block, uint8_t* dst, int stride);

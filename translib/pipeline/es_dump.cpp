@@ -4,11 +4,14 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "audio/aac_decoder.h"
+#include "audio/amr_frames.h"
+#include "audio/lavc_audio.h"
 #include "audio/resampler.h"
 #include "core/context.h"
 #include "core/fourcc.h"
@@ -21,6 +24,7 @@ struct EsOutStream {
     // The file of a stream the job has no use for (not video, not audio), removed with the
     // record: its name is unique, so nobody could find it afterwards.
     std::string otherPath;
+    LibraryAudioDecoder* libraryAudio = nullptr;  // AMR-WB and MP3 tracks
     EsDescriptor descriptor;
     EsOutStream* previous = nullptr;
     EsOutStream* next = nullptr;
@@ -51,7 +55,7 @@ int32_t g_nextStreamId = 1;
 bool g_writeFailed = false;
 
 // AAC working buffers, kept for the whole process. Element 0 of each resampler input
-// holds the last sample of the previous frame.
+// holds the last sample of the previous frame of the same track (0 before its first).
 struct AacBuffers {
     int16_t inFirst[1 + kMaxFrameSamples] = {};
     int16_t inSecond[1 + kMaxFrameSamples] = {};
@@ -63,6 +67,7 @@ AacBuffers g_aac;
 void freeRecord(EsOutStream* record) {
     if (record->file) std::fclose(record->file);
     removeJobFile(&record->otherPath);
+    libraryAudioClose(record->libraryAudio);
     es_descriptor_Clean(&record->descriptor);
     delete record;
 }
@@ -97,6 +102,34 @@ bool writePcm(const int16_t* samples, int count, bool mixSecond, const int16_t* 
            static_cast<size_t>(count);
 }
 
+// Writes `n` decoded samples of g_aac.inFirst and g_aac.inSecond (from element 1 on) at
+// `rate` Hz as 16 kHz mono PCM: 16 kHz as it is (first channel), any other rate resampled
+// and the two channels mixed.
+void writeDecodedFrame(int n, uint32_t rate) {
+    ConversionContext& c = g_context;
+    bool ok;
+    if (rate == kPcmRate) {
+        ok = writePcm(g_aac.inFirst + 1, n, false, nullptr);
+    } else {
+        // Room for upsampling from the lowest AAC rates: the resampler makes about
+        // n * 16000 / rate samples, plus the carried one and rounding.
+        const uint32_t inputUnit = rate / kRateUnit;
+        const size_t room =
+            inputUnit ? static_cast<size_t>(n + 4) * (kPcmRate / kRateUnit) / inputUnit + 4 : 4;
+        if (g_aac.outFirst.size() < room) {
+            g_aac.outFirst.resize(room);
+            g_aac.outSecond.resize(room);
+        }
+        int k = resample(g_aac.inFirst, g_aac.inSecond, n, rate, g_aac.outFirst.data(),
+                         g_aac.outSecond.data());
+        ok = writePcm(g_aac.outFirst.data(), k, true, g_aac.outSecond.data());
+    }
+    if (!ok) {
+        c.success = 0;
+        g_writeFailed = true;
+    }
+}
+
 // Decodes one raw AAC frame and writes it as 16 kHz mono PCM.
 void sendAac(const Block* block) {
     ConversionContext& c = g_context;
@@ -128,56 +161,100 @@ void sendAac(const Block* block) {
         g_aac.inFirst[1 + i] = decoded[i * channels];
         g_aac.inSecond[1 + i] = decoded[i * channels + channels - 1];
     }
-    const uint32_t rate = static_cast<uint32_t>(info.samplerate);
-    bool ok;
-    if (rate == kPcmRate) {
-        ok = writePcm(g_aac.inFirst + 1, n, false, nullptr);
-    } else {
-        // Room for upsampling from the lowest AAC rates: the resampler makes about
-        // n * 16000 / rate samples, plus the carried one and rounding.
-        const uint32_t inputUnit = rate / kRateUnit;
-        const size_t room =
-            inputUnit ? static_cast<size_t>(n + 4) * (kPcmRate / kRateUnit) / inputUnit + 4 : 4;
-        if (g_aac.outFirst.size() < room) {
-            g_aac.outFirst.resize(room);
-            g_aac.outSecond.resize(room);
-        }
-        int k = resample(g_aac.inFirst, g_aac.inSecond, n, rate, g_aac.outFirst.data(),
-                         g_aac.outSecond.data());
-        ok = writePcm(g_aac.outFirst.data(), k, true, g_aac.outSecond.data());
+    writeDecodedFrame(n, static_cast<uint32_t>(info.samplerate));
+}
+
+// One frame from the library decoder, through the AAC path's working buffers a piece at a
+// time.
+bool takeLibraryFrame(const int16_t* first, const int16_t* second, int n, uint32_t rate, void*) {
+    for (int done = 0; done < n && g_context.success;) {
+        const int piece = n - done < kMaxFrameSamples ? n - done : kMaxFrameSamples;
+        std::memcpy(g_aac.inFirst + 1, first + done, static_cast<size_t>(piece) * 2);
+        std::memcpy(g_aac.inSecond + 1, second + done, static_cast<size_t>(piece) * 2);
+        writeDecodedFrame(piece, rate);
+        done += piece;
     }
-    if (!ok) {
-        c.success = 0;
-        g_writeFailed = true;
+    return g_context.success != 0;
+}
+
+// Decodes one sample of an AMR-WB or MP3 track and writes it as 16 kHz mono PCM.
+void sendLibraryAudio(const EsOutStream* stream, const Block* block) {
+    ConversionContext& c = g_context;
+    ++c.audioFrames;
+    if (!stream->libraryAudio || !libraryAudioDecode(stream->libraryAudio, block->buffer,
+                                                     block->size, takeLibraryFrame, nullptr)) {
+        if (c.success) logError("audio sample %d could not be decoded", c.audioFrames);
     }
+}
+
+// The library decoder of an audio codec that neither AAC nor AMR-NB path takes.
+bool libraryAudioCodecOf(uint32_t codec, LibraryAudioCodec* out) {
+    if (codec == fourcc('s', 'a', 'w', 'b')) {
+        *out = LibraryAudioCodec::AmrWb;
+        return true;
+    }
+    if (codec == fourcc('m', 'p', 'g', 'a')) {
+        *out = LibraryAudioCodec::Mp3;
+        return true;
+    }
+    return false;
 }
 
 void sendAmr(const Block* block) {
     ConversionContext& c = g_context;
-    const uint16_t n = static_cast<uint16_t>(block->size);
-    if (c.amrFrameSize == 0) {
-        // Storage-format frames of 12.2, 10.2 and 7.95 kbit/s.
-        if (n % 32 == 0)
-            c.amrFrameSize = 32;
-        else if (n % 27 == 0)
-            c.amrFrameSize = 27;
-        else if (n % 20 == 0)
-            c.amrFrameSize = 20;
+    // A sample holds whole frames of any frame type, each as long as its own header byte
+    // says; the mode may change from one frame to the next. A frame cut short by the end of
+    // the sample is dropped.
+    const size_t size = block->size > 0 ? static_cast<size_t>(block->size) : 0;
+    size_t whole = 0;
+    uint32_t frames = 0;
+    while (whole < size) {
+        const size_t n = amr::storageFrameBytes(block->buffer[whole]);
+        if (n > size - whole) {
+            log_Warning("esdump_Send, drop an AMR frame cut short (%d bytes left of %d)",
+                        static_cast<int>(size - whole), static_cast<int>(n));
+            break;
+        }
+        whole += n;
+        ++frames;
     }
-    if (c.amrFrameSize == 0 || block->size % c.amrFrameSize != 0) return;
+    if (frames == 0) return;
     c.amrBuffer.resize(c.amrBytes);
-    c.amrBuffer.insert(c.amrBuffer.end(), block->buffer, block->buffer + block->size);
-    c.amrBytes += static_cast<uint32_t>(block->size);
+    c.amrBuffer.insert(c.amrBuffer.end(), block->buffer, block->buffer + whole);
+    c.amrBytes += static_cast<uint32_t>(whole);
+    c.amrFrames += frames;
+}
+
+// Opens the library decoder of an AMR-WB or MP3 stream; any other codec fails the job.
+void openLibraryAudio(EsOutStream* record) {
+    const EsDescriptor& es = record->descriptor;
+    LibraryAudioCodec codec;
+    if (!libraryAudioCodecOf(es.codec, &codec)) {
+        logError("esdump_Add, audio codec %.4s is not supported",
+                 reinterpret_cast<const char*>(&es.codec));
+        return;
+    }
+    record->libraryAudio = libraryAudioOpen(codec, es.audio.rate, es.audio.channels);
+    if (!record->libraryAudio) {
+        logError("esdump_Add, cannot open the audio decoder %s", libraryAudioName(codec));
+        return;
+    }
+    std::printf("audio decoder: %s\n", libraryAudioName(codec));
+    // Every rate but 16000 Hz is resampled to it, as for AAC.
+    resampleInit(kPcmRate);
 }
 
 void onAudioSampleEntry(uint32_t type) {
-    if (type == fourcc('m', 'p', '4', 'a')) openPcmFile();
+    if (type != fourcc('s', 'a', 'm', 'r')) openPcmFile();
 }
 
 void onAacTrackOpened(const uint8_t* config, int32_t length) {
     openAacDecoder(config, length);
-    // Every AAC rate but 16000 Hz is resampled to it.
+    // Every AAC rate but 16000 Hz is resampled to it; the track starts the resampler
+    // afresh, so nothing of an earlier job's audio carries into this one.
     resampleInit(kPcmRate);
+    g_aac.inFirst[0] = 0;
+    g_aac.inSecond[0] = 0;
 }
 
 }  // namespace
@@ -212,7 +289,7 @@ int esdump_Open(const char* prefix, EsOut** out) {
 
 void esdump_Close(EsOut* out) {
     if (!out || !out->state) {
-        logError("esdump_Close, invalid input parameters");
+        logError("esdump_Close, invalidate input parameters");
         return;
     }
     if (out->state->list) es_id_FreeList(&out->state->list);
@@ -234,8 +311,11 @@ EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor) {
         case VIDEO_ES:
             record->file = createJobFile(g_context.moduleDir + g_context.baseName + kVideoEsStem,
                                          kVideoEsExtension, &g_context.videoEsPath);
+            g_context.videoCodec = descriptor->codec;
             break;
         case AUDIO_ES:
+            if (g_context.isAac && descriptor->codec != fourcc('m', 'p', '4', 'a'))
+                openLibraryAudio(record);
             break;
         case SPU_ES:
             record->file = createJobFile(prefix + "spu" + std::to_string(record->id),
@@ -291,7 +371,9 @@ int esdump_Send(EsOut* out, EsOutStream* handle, Block* block) {
         ++c.videoFrames;
         std::fflush(handle->file);
     } else if (category == AUDIO_ES && c.success) {
-        if (c.isAac)
+        if (c.isAac && handle->descriptor.codec != fourcc('m', 'p', '4', 'a'))
+            sendLibraryAudio(handle, block);
+        else if (c.isAac)
             sendAac(block);
         else
             sendAmr(block);

@@ -52,7 +52,7 @@ void removeJobFiles() {
 void demuxToFiles(const std::string& sourcePath) {
     ConversionContext& c = g_context;
     c.amrBytes = 0;
-    c.amrFrameSize = 0;
+    c.amrFrames = 0;
     c.videoFrames = 0;
     std::vector<uint8_t>().swap(c.amrBuffer);
     // The statistics and the stream path belong to this job's source alone.
@@ -62,6 +62,7 @@ void demuxToFiles(const std::string& sourcePath) {
     c.videoAverageFrameRate = 0;
     c.frameRateDeviation = 0.0f;
     c.videoEsPath.clear();
+    c.videoCodec = 0;
     closeFile(&c.pcmFile);
 
     setJobNames(sourcePath, c.destDir);
@@ -122,11 +123,11 @@ void demuxToFiles(const std::string& sourcePath) {
     if (c.success && static_cast<double>(c.frameRateDeviation) > kDriftThreshold) c.success = 2;
 
     if (!c.isAac) {
-        if (c.amrFrameSize) {
-            uint32_t frames = c.amrBytes / c.amrFrameSize;
-            c.audioFrames = frames ? static_cast<int32_t>(frames - 1) : 0;
+        if (c.amrFrames) {
+            // The audio stage decodes every stored frame but the last.
+            c.audioFrames = static_cast<int32_t>(c.amrFrames - 1);
         } else {
-            // No AMR frame was stored (no audio track, or frames of another size).
+            // No AMR frame was stored (no audio track, or no whole frame in its samples).
             removeJobFile(&c.videoEsPath);
             noteJobFailure("no audio");
             c.audioFrames = 1;

@@ -1,17 +1,39 @@
-// The video stage of a job: decodes the video elementary-stream file into the
-// decoded-pictures file, re-encodes it into the handset movie file, and removes the
-// temporary video files whatever the outcome.
+// The video stage of a job: decodes the video elementary-stream file and re-encodes the
+// pictures into the handset movie file, and removes the temporary video files whatever the
+// outcome. The decoder (on the job's thread) and the encoder (on a thread of its own) run
+// side by side through a bounded queue of pictures; no decoded-pictures file is written.
+// The encoder's trace is held back until the decoder has ended, so that the lines come
+// out as they would with the decoding done first, and a failed decoding drops it, as the
+// encoder would not have run.
 
+#include <cstdint>
 #include <cstdio>
+#include <exception>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "core/context.h"
 #include "core/job_files.h"
 #include "pipeline/job_driver.h"
+#include "pipeline/picture_queue.h"
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "vdec/vdec.h"
 #include "venc/venc.h"
 
 namespace {
+
+// A job whose video stream gives fewer than 1 / kLeastShareOfPictures of the pictures the
+// header counts has lost pictures.
+constexpr int64_t kLeastShareOfPictures = 2;
+
+// Pictures decoded ahead of the encoder.
+constexpr size_t kQueuedPictures = 4;
+
+// How much of the stream file is looked at to choose its decoder: the VOL header lies in
+// the first few dozen bytes, behind the sequence and object headers and any user data.
+constexpr size_t kStreamHeadBytes = 4096;
 
 // What the encoder makes of the decoded pictures: the job's settings and frame rates.
 EncoderJob encoderJobOf(ConversionContext& c) {
@@ -32,6 +54,64 @@ EncoderJob encoderJobOf(ConversionContext& c) {
     return job;
 }
 
+// The encoder's half of the stage, on its own thread.
+class EncoderThread {
+  public:
+    EncoderThread(PictureQueue& queue, const EncoderJob& job, FILE* output)
+        : queue_(queue), job_(job), output_(output), thread_([this] { run(); }) {}
+    ~EncoderThread() {
+        if (thread_.joinable()) {
+            queue_.cancel();
+            thread_.join();
+        }
+    }
+    EncoderThread(const EncoderThread&) = delete;
+    EncoderThread& operator=(const EncoderThread&) = delete;
+
+    void join() { thread_.join(); }
+    // After join(): whether the encoder ran, and its result.
+    bool ran() const { return ran_; }
+    const EncoderResult& result() const { return result_; }
+    platform::HeldTrace& trace() { return trace_; }
+
+  private:
+    void run() {
+        const platform::TraceHoldScope hold(trace_);
+        const PictureQueue::Start start = queue_.waitForStart();
+        if (start.run) {
+            ran_ = true;
+            job_.sourceWidth = start.width;
+            job_.sourceHeight = start.height;
+            try {
+                result_ = runEncoder(queue_, output_, job_);
+            } catch (const std::exception&) {
+                result_ = EncoderResult();
+            }
+        }
+        queue_.leave();
+    }
+
+    PictureQueue& queue_;
+    EncoderJob job_;
+    FILE* output_;
+    bool ran_ = false;
+    EncoderResult result_;
+    platform::HeldTrace trace_;
+    std::thread thread_;
+};
+
+// The decoder of the job's stream, from its codec and the head of its stream file (the
+// decoder configuration and the first samples).
+VideoDecoderChoice chooseDecoder(const ConversionContext& c) {
+    std::vector<uint8_t> head(kStreamHeadBytes);
+    size_t n = 0;
+    if (FILE* f = std::fopen(videoEsFilePath().c_str(), "rb")) {
+        n = std::fread(head.data(), 1, head.size(), f);
+        std::fclose(f);
+    }
+    return chooseVideoDecoder(c.videoCodec, head.data(), n);
+}
+
 }  // namespace
 
 std::string decoderFailureReason(const DecoderResult& decoded) {
@@ -47,31 +127,61 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
     if (progressOut) *progressOut = &c.videoProgress;
     c.success = 1;
 
+    const VideoDecoderChoice choice = chooseDecoder(c);
+    if (choice.kind != VideoDecoderKind::Own)
+        std::printf("video decoder: %s (%s)\n", videoDecoderName(choice.kind), choice.reason);
     DecoderOptions decoding;
     decoding.removeRefusedStream = true;  // the stream file is the job's own
+    platform::updateTraceTarget();
+    PictureQueue queue(kQueuedPictures);
     DecoderResult decoded;
-    if (createDecodedPicturesFile())
-        decoded = runDecoderOnFile(c.videoEsPath, c.picturesPath, decoding);
-    else
-        logError("cannot create the decoded-pictures file of %s", c.baseName.c_str());
-    // The size of the frames in the decoded-pictures file.
-    c.sourceWidth = decoded.width;
-    c.sourceHeight = decoded.height;
-    if (!decoded.ok) {
-        noteJobFailure(decoderFailureReason(decoded));
-        c.success = 0;
+    std::unique_ptr<EncoderThread> encoder;
+    try {
+        encoder = std::make_unique<EncoderThread>(queue, encoderJobOf(c), c.output);
+    } catch (const std::exception&) {
+        logError("the encoder's thread cannot be started");
     }
-    if (c.success) {
-        const EncoderResult encoded = runEncoderOnFile(c.picturesPath, c.output, encoderJobOf(c));
-        c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
-                                            static_cast<uint32_t>(encoded.bytes));
-        if (!encoded.ok) {
-            noteJobFailure(encoded.message);
-            c.success = 0;
+    if (encoder) {
+        try {
+            decoded = choice.kind == VideoDecoderKind::Own
+                          ? runDecoder(videoEsFilePath(), queue, decoding)
+                          : runLibraryDecoder(videoEsFilePath(), queue, choice.kind);
+        } catch (const std::exception&) {
+            decoded = DecoderResult();
         }
+        queue.finishDecoding(decoded.ok, decoded.width, decoded.height);
+        encoder->join();
+        // The size of the decoded frames.
+        c.sourceWidth = decoded.width;
+        c.sourceHeight = decoded.height;
+        std::printf("decoded pictures: %d frames of %dx%d\n", decoded.frames, decoded.width,
+                    decoded.height);
+        if (!decoded.ok) {
+            noteJobFailure(decoderFailureReason(decoded));
+            c.success = 0;
+            encoder->trace().discard();
+        } else {
+            encoder->trace().print();
+            if (encoder->ran()) {
+                const EncoderResult& encoded = encoder->result();
+                c.videoBytes = static_cast<int32_t>(static_cast<uint32_t>(c.videoBytes) +
+                                                    static_cast<uint32_t>(encoded.bytes));
+                if (!encoded.ok) {
+                    noteJobFailure(encoded.message);
+                    c.success = 0;
+                }
+                // A stream that ends long before the movie's pictures do (lost in decoding)
+                // makes a file whose header promises pictures it does not hold: the job fails.
+                if (c.success && static_cast<int64_t>(encoded.vops) * kLeastShareOfPictures <
+                                     static_cast<int64_t>(c.headerFrames))
+                    logError(
+                        "the video holds %d of the %d pictures the movie has at this frame rate",
+                        encoded.vops, static_cast<int>(c.headerFrames));
+            }
+        }
+        encoder.reset();
     }
 
-    removeJobFile(&c.picturesPath);
     removeJobFile(&c.videoEsPath);
     if (!c.success) {
         if (c.output) {

@@ -56,7 +56,7 @@ int createUniqueFile(const std::string& stem, const std::string& extension, std:
 }
 
 const char* formatLogLine(const char* format, va_list args) {
-    static char line[kLogLineCapacity];
+    thread_local char line[kLogLineCapacity];
     int n = std::vsnprintf(line, sizeof line, format, args);
     if (n < 0) line[0] = '\0';
     return line;

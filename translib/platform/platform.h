@@ -32,8 +32,8 @@ int createUniqueFile(const std::string& stem, const std::string& extension, std:
 // Everything of `path` up to and including its last '/'; "" when it has none.
 std::string directoryPart(const std::string& path);
 
-// The shared diagnostic line: formats into one process-wide buffer of kLogLineCapacity
-// bytes and returns it. A longer line is cut, never written past the buffer.
+// The diagnostic line: formats into the calling thread's buffer of kLogLineCapacity bytes
+// and returns it. A longer line is cut, never written past the buffer.
 constexpr size_t kLogLineCapacity = 4096;
 const char* formatLogLine(const char* format, va_list args);
 

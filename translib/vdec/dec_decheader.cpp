@@ -26,15 +26,18 @@ bool refuse(const char* message) {
 
 // Short header: true when a picture starts here. After a damaged picture the reader may
 // stand anywhere, so the next picture start code is searched at the byte boundaries that
-// follow; the end-of-sequence marker, another start code or the end of the data end the
-// search.
+// follow. An end-of-sequence marker is passed over (some handsets end every picture with
+// one): the sequence ends only where no picture follows, at another start code or at the
+// end of the data.
 bool findPictureStartCode() {
     for (;;) {
         const uint32_t next = g_bits.showBits(22);
         if (next == kShortVideoStartMarker) return true;
-        if (next == kShortVideoEndMarker || g_bits.showBits(24) == kStartCodePrefix ||
-            g_bits.pastEnd())
-            return false;
+        if (next == kShortVideoEndMarker) {
+            g_bits.flushBits(22);
+            continue;
+        }
+        if (g_bits.showBits(24) == kStartCodePrefix || g_bits.pastEnd()) return false;
         if (g_bits.bitsToByteBoundary() != 0)
             g_bits.byteAlign();
         else
@@ -156,15 +159,11 @@ bool decodeVolHeader(VolMode* vol) {
         g_bits.flushBits(1);
         vol->iHeight = int32_t(g_bits.getBits(13));
         g_bits.flushBits(1);
-        if (vol->iWidth > kMaxWidth) {
-            refuseInputFile();
-            return refuse(nullptr);
-        }
-        if (vol->iWidth == 0 || vol->iHeight == 0 ||
-            poolBytesFor(vol->iWidth, vol->iHeight) > kPoolBytes) {
+        if (vol->iWidth == 0 || vol->iHeight == 0) {
             std::printf("picture size %dx%d is not supported!\n", vol->iWidth, vol->iHeight);
             return refuse(nullptr);
         }
+        if (!checkPictureSize(vol->iWidth, vol->iHeight)) return refuse(nullptr);
     }
 
     if (g_bits.getBit()) return refuse("interlaced video is not supported!\n");

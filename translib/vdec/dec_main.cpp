@@ -5,9 +5,11 @@
 #include <new>
 
 #include "platform/platform.h"
+#include "platform/trace.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_session.h"
 #include "vdec/dec_sessiondecode.h"
+#include "vdec/pictures_file.h"
 #include "vdec/vdec.h"
 
 VolMode* g_volmd = nullptr;
@@ -15,21 +17,24 @@ VopMode* g_vopmd = nullptr;
 
 DecoderSession g_dec;
 CInBitStream g_bits;
-MacroblockMode g_mbRows[2][kMaxMbColumns];
-MotionVector g_mvRow[kMaxMbColumns][5];
+MacroblockMode* g_mbRows[2] = {nullptr, nullptr};
+MotionVector (*g_mvRow)[5] = nullptr;
 
 namespace {
 
-// Recognises the stream from its first headers: an MPEG-4 video object (its VOL header is
-// read here) or a short-header picture. Returns false, with the job failed, for any other
-// stream and for refused VOL headers.
+// Recognises the stream from its first headers: an MPEG-4 video object or video object
+// layer (its VOL header is read here) or a short-header picture. Returns false, with the job
+// failed, for any other stream and for refused VOL headers.
 bool detectStreamKind() {
     skipVisualObjectSequenceHeader();
     skipVisualObjectHeader();
-    if (g_bits.showBits(27) == 8) {
+    // A video object start code, or the VOL header itself: some muxers store the decoder
+    // configuration from the VOL header on.
+    const bool videoObject = g_bits.showBits(27) == 8;
+    if (videoObject || g_bits.showBits(28) == (kVideoObjectLayerStartCodeFirst >> 4)) {
         std::printf("\nBitstream without short headers detected!\n");
         g_dec.bShortHeader = 0;
-        g_bits.flushBits(32);
+        if (videoObject) g_bits.flushBits(32);
         if (!decodeVolHeader(g_volmd)) return false;
         g_dec.iPublishedWidth = g_volmd->iWidth;
         g_dec.iPublishedHeight = g_volmd->iHeight;
@@ -58,21 +63,14 @@ bool detectStreamKind() {
 }
 
 void releaseJob() {
-    delete[] g_dec.pBuffer;
-    g_dec.pBuffer = nullptr;
+    releaseBuffers();
     delete g_volmd;
     g_volmd = nullptr;
     delete g_vopmd;
     g_vopmd = nullptr;
-    if (g_dec.outReconFile) {
-        if (std::fclose(g_dec.outReconFile) != 0) g_dec.bFailed = g_dec.bWriteFailed = 1;
-        g_dec.outReconFile = nullptr;
-    }
+    if (g_dec.bSinkBegun && !g_dec.pSink->finish()) g_dec.bFailed = g_dec.bWriteFailed = 1;
+    g_dec.bSinkBegun = 0;
     closeInputFile();
-    g_dec.current = FrameStore{};
-    g_dec.reference = FrameStore{};
-    g_dec.g_rgpmbmAbove = nullptr;
-    g_dec.g_rgpmbmCurr = nullptr;
 }
 
 }  // namespace
@@ -98,15 +96,9 @@ void refuseInputFile() {
 
 namespace {
 
-// Opens the files, creates the records and decodes; every way out leaves the session's
-// outcome in g_dec.
-void decodeFile(const std::string& esPath, const std::string& picturesPath) {
-    g_dec.pBuffer = new (std::nothrow) uint8_t[kPoolBytes];
-    if (!g_dec.pBuffer) {
-        std::printf("pBuffer != NULL\n");
-        g_dec.bFailed = 1;
-        return;
-    }
+// Opens the stream file, begins the sink, creates the records and decodes; every way out
+// leaves the session's outcome in g_dec.
+void decodeFile(const std::string& esPath) {
     try {
         g_dec.pfInputBitStream = std::fopen(esPath.c_str(), "rb");
         if (!g_dec.pfInputBitStream) {
@@ -114,12 +106,12 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
             releaseJob();
             return;
         }
-        g_dec.outReconFile = std::fopen(picturesPath.c_str(), "wb");
-        if (!g_dec.outReconFile) {
+        if (!g_dec.pSink->begin()) {
             g_dec.bFailed = g_dec.bWriteFailed = 1;
             releaseJob();
             return;
         }
+        g_dec.bSinkBegun = 1;
         g_volmd = new (std::nothrow) VolMode();
         g_vopmd = new (std::nothrow) VopMode();
         if (!g_volmd || !g_vopmd) {
@@ -140,27 +132,39 @@ void decodeFile(const std::string& esPath, const std::string& picturesPath) {
 
 }  // namespace
 
-DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
-                               const DecoderOptions& options) {
+DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
+                         const DecoderOptions& options) {
+    platform::updateTraceTarget();
+    g_dec.pSink = &sink;
     g_dec.bFailed = g_dec.bReadFailed = g_dec.bWriteFailed = g_dec.bNoVideoLayer = 0;
     g_dec.iPublishedWidth = g_dec.iPublishedHeight = g_dec.iFramesWritten = 0;
     g_dec.pszInputPath = esPath.c_str();
     g_dec.bRemoveRefusedInput = options.removeRefusedStream;
-    decodeFile(esPath, picturesPath);
+    decodeFile(esPath);
     g_dec.pszInputPath = nullptr;
+    g_dec.pSink = nullptr;
 
     DecoderResult r;
     r.ok = !g_dec.bFailed;
     r.width = g_dec.iPublishedWidth;
     r.height = g_dec.iPublishedHeight;
     r.frames = g_dec.iFramesWritten;
+    r.writeFailed = g_dec.bWriteFailed != 0;
     if (g_dec.bReadFailed)
         r.message = "cannot read " + esPath;
     else if (g_dec.bWriteFailed)
-        r.message = "cannot write " + picturesPath;
+        r.message = "the decoded pictures could not be taken";
     else if (g_dec.bNoVideoLayer)
         r.message = "no video object layer or short video header in " + esPath;
     else if (g_dec.bFailed)
         r.message = "the decoder refused " + esPath + " or failed on it";
+    return r;
+}
+
+DecoderResult runDecoderOnFile(const std::string& esPath, const std::string& picturesPath,
+                               const DecoderOptions& options) {
+    PicturesFile file(picturesPath);
+    DecoderResult r = runDecoder(esPath, file, options);
+    if (!g_dec.bReadFailed && g_dec.bWriteFailed) r.message = "cannot write " + picturesPath;
     return r;
 }

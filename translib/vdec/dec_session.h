@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "vdec/dec_bitstream.h"
 #include "vdec/dec_records.h"
+#include "vdec/vdec.h"
 
 // Thrown where the stream leaves no way to go on; runDecoderOnFile catches it, and the run
 // fails with the message already printed.
@@ -16,12 +18,11 @@ struct DecodeAbort {};
 // Prints nothing; fails the run and unwinds to runDecoderOnFile.
 [[noreturn]] void abortDecoding();
 
-// Widest picture the fixed-size macroblock storage holds.
-constexpr int kMaxWidth = 176;
-constexpr int kMaxMbColumns = kMaxWidth / 16;
-
-// Size of the working pool the frame planes and prediction stores are carved from.
-constexpr size_t kPoolBytes = 204800;
+// One motion vector, in half samples.
+struct MotionVector {
+    int32_t x = 0;
+    int32_t y = 0;
+};
 
 // One frame store: three planes with a border of 16 (luma) or 8 (chroma) samples.
 struct FrameStore {
@@ -48,7 +49,8 @@ struct DecoderSession {
 
     // Files of the run.
     FILE* pfInputBitStream = nullptr;
-    FILE* outReconFile = nullptr;
+    PictureSink* pSink = nullptr;        // where the pictures go
+    int bSinkBegun = 0;                  // begin() succeeded: finish() is still due
     const char* pszInputPath = nullptr;  // the elementary-stream file
     bool bRemoveRefusedInput = false;    // remove it when its size or partitioning is refused
 
@@ -58,8 +60,12 @@ struct DecoderSession {
     int iPublishedHeight = 0;
     int iFramesWritten = 0;
 
-    // Working pool of the job.
-    uint8_t* pBuffer = nullptr;
+    // Working storage of the job, sized from the picture when the buffers are created:
+    // the pool the frame planes and prediction stores are carved from, the two rows of
+    // macroblock records and the row of motion vectors.
+    std::vector<uint8_t> pool;
+    std::vector<MacroblockMode> mbRowStore;
+    std::vector<MotionVector> mvRowStore;
 
     // Geometry, set when the buffers are created.
     int mbColumns = 0;
@@ -88,13 +94,10 @@ struct DecoderSession {
 extern DecoderSession g_dec;
 extern CInBitStream g_bits;
 
-// Fixed-size storage for at most 11 macroblock columns.
-struct MotionVector {
-    int32_t x = 0;
-    int32_t y = 0;
-};
-extern MacroblockMode g_mbRows[2][kMaxMbColumns];
-extern MotionVector g_mvRow[kMaxMbColumns][5];  // [column][0 macroblock, 1..4 luma blocks]
+// The macroblock record rows and the motion vector row, one entry per macroblock column,
+// in the session's storage once the buffers are created.
+extern MacroblockMode* g_mbRows[2];
+extern MotionVector (*g_mvRow)[5];  // [column][0 macroblock, 1..4 luma blocks]
 
 // Closes the elementary-stream file if it is open; the bit reader keeps what it buffered.
 void closeInputFile();
@@ -103,6 +106,9 @@ void closeInputFile();
 // elementary-stream file and removes it when the caller asked for that.
 void refuseInputFile();
 
-// Bytes of the pool the buffers of a picture of this size need (frame planes, prediction
-// stores, alignment), or a value above kPoolBytes for sizes that do not fit.
-size_t poolBytesFor(int width, int height);
+// Frees the storage createBuffers() made.
+void releaseBuffers();
+
+// Refuses a picture larger than the converter decodes (with the message, and the
+// elementary-stream file removed when the caller asked for that); true when it fits.
+bool checkPictureSize(int width, int height);

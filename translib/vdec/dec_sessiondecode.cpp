@@ -1,10 +1,15 @@
 #include "vdec/dec_sessiondecode.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <utility>
+#include <vector>
 
 #include "core/cancel.h"
+#include "core/source_limits.h"
+#include "platform/trace.h"
 #include "vdec/dec_decheader.h"
 #include "vdec/dec_mbdec.h"
 #include "vdec/dec_session.h"
@@ -38,15 +43,6 @@ Layout layoutFor(int width, int height) {
     l.chromaBytes = alignUp(size_t(l.lumaStride / 2) * size_t(l.paddedHeight / 2));
     l.total = 2 * l.storeBytes + 2 * l.lumaBytes + 4 * l.chromaBytes;
     return l;
-}
-
-// Writes `rows` rows of `width` bytes; false on a short write.
-bool writeRows(const uint8_t* origin, int stride, int width, int rows) {
-    for (int y = 0; y < rows; ++y) {
-        if (std::fwrite(origin + y * stride, 1, size_t(width), g_dec.outReconFile) != size_t(width))
-            return false;
-    }
-    return true;
 }
 
 // MPEG-4: moves to the next start code at a byte boundary. False when the stream is used
@@ -83,19 +79,45 @@ bool skipRepeatedHeader(uint32_t code) {
 
 }  // namespace
 
-size_t poolBytesFor(int width, int height) {
-    if (width <= 0 || height <= 0 || width > kMaxWidth) return kPoolBytes + 1;
-    return layoutFor(width, height).total;
+bool checkPictureSize(int width, int height) {
+    if (sourcelimits::fits(width, height)) return true;
+    std::printf("picture size %dx%d is larger than %dx%d, not supported!\n", width, height,
+                sourcelimits::kMaxSourceWidth, sourcelimits::kMaxSourceHeight);
+    refuseInputFile();
+    return false;
+}
+
+void releaseBuffers() {
+    std::vector<uint8_t>().swap(g_dec.pool);
+    std::vector<MacroblockMode>().swap(g_dec.mbRowStore);
+    std::vector<MotionVector>().swap(g_dec.mvRowStore);
+    g_mbRows[0] = g_mbRows[1] = nullptr;
+    g_mvRow = nullptr;
+    g_dec.current = FrameStore{};
+    g_dec.reference = FrameStore{};
+    g_dec.g_rgpmbmAbove = nullptr;
+    g_dec.g_rgpmbmCurr = nullptr;
 }
 
 bool createBuffers() {
     const int width = g_volmd->iWidth, height = g_volmd->iHeight;
-    if (poolBytesFor(width, height) > kPoolBytes) {
-        std::printf("picture size %dx%d is not supported!\n", width, height);
+    if (!checkPictureSize(width, height)) return false;
+    const Layout l = layoutFor(width, height);
+    releaseBuffers();
+    try {
+        // One extra alignment step lets the first carve start on the boundary.
+        g_dec.pool.assign(l.total + kPoolAlignment, 0);
+        g_dec.mbRowStore.assign(2 * size_t(l.columns), MacroblockMode{});
+        g_dec.mvRowStore.assign(5 * size_t(l.columns), MotionVector{});
+    } catch (const std::bad_alloc&) {
+        releaseBuffers();
+        std::printf("pBuffer != NULL\n");
         g_dec.bFailed = 1;
         return false;
     }
-    const Layout l = layoutFor(width, height);
+    g_mbRows[0] = g_dec.mbRowStore.data();
+    g_mbRows[1] = g_dec.mbRowStore.data() + l.columns;
+    g_mvRow = reinterpret_cast<MotionVector(*)[5]>(g_dec.mvRowStore.data());
     g_dec.mbColumns = l.columns;
     g_dec.mbRows = l.rows;
     g_dec.codedWidth = l.codedWidth;
@@ -104,8 +126,8 @@ bool createBuffers() {
     g_dec.chromaStride = l.lumaStride / 2;
     g_dec.paddedHeight = l.paddedHeight;
 
-    uint8_t* p = g_dec.pBuffer;
-    std::memset(p, 0, l.total);
+    uint8_t* p = g_dec.pool.data();
+    p += alignUp(reinterpret_cast<uintptr_t>(p)) - reinterpret_cast<uintptr_t>(p);
     g_dec.g_rgpmbmAbove = reinterpret_cast<PredictionStore(*)[6]>(p);
     p += l.storeBytes;
     g_dec.g_rgpmbmCurr = reinterpret_cast<PredictionStore(*)[6]>(p);
@@ -130,11 +152,10 @@ bool createBuffers() {
 }
 
 void writeFrame() {
-    const int w = g_volmd->iWidth, h = g_volmd->iHeight;
     const FrameStore& f = g_dec.current;
-    if (!writeRows(f.y, g_dec.lumaStride, w, h) ||
-        !writeRows(f.u, g_dec.chromaStride, w / 2, h / 2) ||
-        !writeRows(f.v, g_dec.chromaStride, w / 2, h / 2)) {
+    const DecodedPicture picture{
+        f.y, f.u, f.v, g_dec.lumaStride, g_dec.chromaStride, g_volmd->iWidth, g_volmd->iHeight};
+    if (!g_dec.pSink->put(picture)) {
         g_dec.bFailed = 1;
         g_dec.bWriteFailed = 1;
         return;
@@ -152,7 +173,12 @@ void runFrameLoop() {
         if (!g_dec.bShortHeader) {
             if (!findStartCode()) break;
             const uint32_t code = g_bits.showBits(32);
-            if (code == kVisualObjectSequenceEndCode) break;
+            if (code == kVisualObjectSequenceEndCode) {
+                // Decoding ends only where no picture follows the end code: streams joined
+                // from pieces carry one at the end of every piece.
+                g_bits.flushBits(32);
+                continue;
+            }
             if (code == kGroupOfVopStartCode) {
                 if (!decodeGovHeader()) break;
                 continue;
@@ -165,19 +191,16 @@ void runFrameLoop() {
                 continue;
             }
         }
-        std::printf("decoding %d frame\n", pictures);
+        platform::trace("decoding %d frame\n", pictures);
 
         if (g_dec.bShortHeader) {
             decodeShortHeaderPicture();
             if (g_dec.bStop || g_dec.bFailed) break;
-            if (g_volmd->iWidth > kMaxWidth) {
-                refuseInputFile();
-                break;
-            }
+            if (!checkPictureSize(g_volmd->iWidth, g_volmd->iHeight)) break;
         } else {
             if (!decodeVopHeader()) break;
             if (!g_vopmd->bVopCoded) {
-                std::printf("not coded\n");
+                platform::trace("not coded\n");
                 // Before any picture the frame repeated is the mid-grey one.
                 if (g_dec.bFirstPicture && !createBuffers()) break;
                 writeFrame();

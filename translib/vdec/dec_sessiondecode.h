@@ -9,5 +9,5 @@ bool createBuffers();
 // Decodes every picture of the stream, writing one frame per picture.
 void runFrameLoop();
 
-// Writes the current frame to the decoded-pictures file; a short write fails the job.
+// Hands the current frame to the run's sink; a refusal fails the run.
 void writeFrame();

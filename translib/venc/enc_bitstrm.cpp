@@ -13,11 +13,11 @@ COutBitStream::COutBitStream() {
 }
 
 int COutBitStream::align() {
-    if (m_iFreeBits == 8) {
+    if (m_iPendingBits == 0) {
         put(0x7F, 8, "Stuffing");
         return 8;
     }
-    const int n = m_iFreeBits;
+    const int n = freeBits();
     put((1u << (n - 1)) - 1, n, "Stuffing");
     return n;
 }

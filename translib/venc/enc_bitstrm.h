@@ -25,20 +25,15 @@ class COutBitStream {
     void put(uint32_t value, int n, const char* label) {
         (void)label;
         if (n < 32) value &= (1u << n) - 1;
-        while (n > 0) {
-            if (n < m_iFreeBits) {
-                m_iFreeBits -= n;
-                m_uCurrentByte |= static_cast<uint8_t>(value << m_iFreeBits);
-                m_uTotalBits += static_cast<uint32_t>(n);
-                return;
-            }
-            const int take = m_iFreeBits;
-            n -= take;
-            m_uCurrentByte |= static_cast<uint8_t>(value >> n);
-            if (n < 32) value &= (1u << n) - 1;
-            m_uTotalBits += static_cast<uint32_t>(take);
-            storeByte();
+        // Fewer than 8 bits wait in the accumulator, so that 32 more always fit.
+        m_uPending = (m_uPending << n) | value;
+        m_iPendingBits += n;
+        m_uTotalBits += static_cast<uint32_t>(n);
+        while (m_iPendingBits >= 8) {
+            m_iPendingBits -= 8;
+            storeByte(static_cast<uint8_t>(m_uPending >> m_iPendingBits));
         }
+        m_uPending &= (uint64_t{1} << m_iPendingBits) - 1;
     }
 
     // Byte-aligns with MPEG-4 stuffing (a 0 then ones; a whole 0x7F byte when already
@@ -49,21 +44,19 @@ class COutBitStream {
     int byteCount() const { return m_iByteCount; }
     uint32_t totalBits() const { return m_uTotalBits; }
     // Bits still free in the byte under construction (8 when empty).
-    int freeBits() const { return m_iFreeBits; }
+    int freeBits() const { return 8 - m_iPendingBits; }
 
   private:
-    void storeByte() {
+    void storeByte(uint8_t byte) {
         if (static_cast<size_t>(m_iByteCount) == m_rgBuffer.size()) grow();
-        m_rgBuffer[static_cast<size_t>(m_iByteCount)] = m_uCurrentByte;
+        m_rgBuffer[static_cast<size_t>(m_iByteCount)] = byte;
         ++m_iByteCount;
-        m_uCurrentByte = 0;
-        m_iFreeBits = 8;
     }
     void grow();
 
     std::vector<uint8_t> m_rgBuffer;
-    int m_iByteCount = 0;        // whole bytes stored since the last reset
-    uint32_t m_uTotalBits = 0;   // every bit ever written
-    uint8_t m_uCurrentByte = 0;  // bits of the byte under construction, from the top
-    int m_iFreeBits = 8;         // bits still free in the current byte
+    int m_iByteCount = 0;       // whole bytes stored since the last reset
+    uint32_t m_uTotalBits = 0;  // every bit ever written
+    uint64_t m_uPending = 0;    // bits of the byte under construction, in the low bits
+    int m_iPendingBits = 0;     // how many (0 to 7 between two puts)
 };

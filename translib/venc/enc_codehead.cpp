@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/trace.h"
 #include "venc/enc_global.h"
 
 namespace {
@@ -42,7 +43,7 @@ void encWriteVOHeader(COutBitStream* bs) {
     bs->put(kStartCodePrefix << 3, 27, "VO_Start_Code");
     bs->put(0, 5, "VO_Id");
     s->nBitsHead += 32;
-    std::printf("VO Overhead\t\t%d bits\n\n", 32);
+    platform::trace("VO Overhead\t\t%d bits\n\n", 32);
 }
 
 void encWriteVOLHeader(COutBitStream* bs) {
@@ -89,7 +90,7 @@ void encWriteVOLHeader(COutBitStream* bs) {
         putHead(bs, s, static_cast<uint32_t>(vol->bReversibleVlc), 1, "VOL_reversible_vlc");
     putHead(bs, s, static_cast<uint32_t>(vol->bScalability), 1, "VOL_Scalability");
     s->nBitsStuffing += bs->align();
-    std::printf("VOL Overhead\t\t %d bits\n\n", s->nBitsHead);
+    platform::trace("VOL Overhead\t\t %d bits\n\n", s->nBitsHead);
 }
 
 void encWriteVOPHeader(COutBitStream* bs, int qp, int vopTime, int timeIncrementBits) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/trace.h"
 #include "tables/std_tables.h"
 
 EncVolMode* enc_g_volmd = nullptr;
@@ -53,7 +54,7 @@ int32_t encStatsTotal(EncStats* s) {
 }
 
 void encFail(const char* message) {
-    std::printf("%s", message);
+    platform::trace("%s", message);
     throw EncodeAbort{};
 }
 

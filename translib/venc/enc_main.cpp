@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/trace.h"
 #include "venc/venc.h"
 
 namespace {
@@ -14,19 +15,19 @@ constexpr int kLastVopTime = 50000;
 
 }  // namespace
 
-EncoderResult runEncoderOnFile(const std::string& picturesPath, FILE* output,
-                               const EncoderJob& job) {
+EncoderResult runEncoder(PictureSource& source, FILE* output, const EncoderJob& job) {
+    platform::updateTraceTarget();
     encResetSourceFrameNumber();
     EncoderResult failed;
     failed.message = "the encoder's mode records cannot be allocated";
     std::unique_ptr<EncVolMode> volmd(new (std::nothrow) EncVolMode);
     if (!volmd) {
-        std::printf("malloc failed for g_volmd!\n");
+        platform::trace("malloc failed for g_volmd!\n");
         return failed;
     }
     std::unique_ptr<EncVopMode> vopmd(new (std::nothrow) EncVopMode);
     if (!vopmd) {
-        std::printf("malloc failed for g_vopmd!\n");
+        platform::trace("malloc failed for g_vopmd!\n");
         return failed;
     }
     encSetDefaults(volmd.get(), vopmd.get());
@@ -39,9 +40,15 @@ EncoderResult runEncoderOnFile(const std::string& picturesPath, FILE* output,
 
     enc_g_volmd = volmd.get();
     enc_g_vopmd = vopmd.get();
-    EncoderResult result = encodeVideo(picturesPath, output, job);
+    EncoderResult result = encodeVideo(source, output, job);
     enc_g_volmd = nullptr;
     enc_g_vopmd = nullptr;
-    std::printf("encoding finished!\n");
+    platform::trace("encoding finished!\n");
     return result;
+}
+
+EncoderResult runEncoderOnFile(const std::string& picturesPath, FILE* output,
+                               const EncoderJob& job) {
+    PicturesFileSource source(picturesPath);
+    return runEncoder(source, output, job);
 }

@@ -1,9 +1,11 @@
 #include "venc/enc_mbenc.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "dsp/dsp.h"
+#include "platform/trace.h"
 #include "tables/std_tables.h"
 #include "venc/enc_blockenc.h"
 #include "venc/enc_vlc.h"
@@ -82,7 +84,7 @@ int cbpyOf(const EncMbMode* mode) {
 void putDQuant(COutBitStream* bs, int dquant, const char* message) {
     static const int kCodes[5] = {1, 0, -1, 2, 3};  // dquant -2..2 -> code
     if (dquant < -2 || dquant > 2) {
-        std::printf("%s", message);
+        platform::trace("%s", message);
         encFail("DQUANT >= -2 && DQUANT <= 2\n");
     }
     bs->put(static_cast<uint32_t>(kCodes[dquant + 2]), 2, "MB_DQUANT");
@@ -170,6 +172,24 @@ void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
     }
 }
 
+void encBuildInterLevelLimits(EncMbContext* ctx, int quantType) {
+    // The largest magnitude a dequantised coefficient keeps without saturating.
+    constexpr int32_t kLargest = dsp::kCoefMax;
+    for (int qp = 1; qp < 32; ++qp)
+        for (int i = 0; i < 64; ++i) {
+            int32_t limit;
+            if (quantType == 1) {
+                // ((2L + 1) x QP x W) >> 4 <= 2047
+                const int32_t step = qp * ctx->interMatrix.w[i];
+                limit = step > 0 ? ((16 * kLargest + 15) / step - 1) / 2 : kLargest;
+            } else {
+                // QP x (2L + 1) - (1 for an even QP) <= 2047
+                limit = ((kLargest + (qp % 2 == 0 ? 1 : 0)) / qp - 1) / 2;
+            }
+            ctx->interLevelLimit[qp][i] = static_cast<int16_t>(std::clamp(limit, 1, kLargest));
+        }
+}
+
 void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row, EncMbMode* mode,
                     const EncMotionVector* mvs) {
     const dsp::TransformKernels& tx = ctx->kernels->tx;
@@ -188,6 +208,12 @@ void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int r
         if (anyNonZero(w.block[b], 0)) {
             tx.fdct(w.block[b], coef);
             coded = quant.quantInter(coef, w.level[b], qp, &ctx->interMatrix);
+            // No level may dequantise past the coefficient range (no limit is below 1,
+            // so the coded flag stands).
+            const int16_t* limit = ctx->interLevelLimit[qp];
+            for (int i = 0; i < 64; ++i)
+                w.level[b][i] =
+                    static_cast<int16_t>(std::clamp<int>(w.level[b][i], -limit[i], limit[i]));
         } else {
             std::memset(w.level[b], 0, sizeof w.level[b]);
         }

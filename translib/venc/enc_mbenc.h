@@ -13,6 +13,10 @@ void encCopySourceMB(EncMbContext* ctx, const EncPlanes& source, int column, int
 void encCodeIntraMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row,
                     EncMbMode* mode);
 
+// Fills ctx->interLevelLimit for the run's quantisation method (quant_type 1 MPEG with
+// ctx->interMatrix, 0 H.263).
+void encBuildInterLevelLimits(EncMbContext* ctx, int quantType);
+
 // Codes the residual of an inter macroblock (prediction and residual already in the work
 // blocks, see encCompensate): levels, coded flags, bSkip and the reconstruction.
 void encCodeInterMB(EncMbContext* ctx, const EncPlanes& recon, int column, int row, EncMbMode* mode,

@@ -44,6 +44,10 @@ struct EncMbContext {
     EncMbWork work;
     dsp::QuantMatrix intraMatrix;
     dsp::QuantMatrix interMatrix;
+    // Largest inter level whose dequantisation stays within -2048..2047, by QP (1 to 31)
+    // and raster position: a larger level would make decoders that saturate and decoders
+    // that do not rebuild different pictures.
+    int16_t interLevelLimit[32][64] = {};
     EncMbMode* modeCurr = nullptr;             // current macroblock row, one record per column
     EncMbMode* modeAbove = nullptr;            // the row above
     EncPredStore* predCurr = nullptr;          // six stores per column, current row

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/trace.h"
 #include "venc/enc_global.h"
 
 namespace {
@@ -157,7 +158,7 @@ void encRateControlInitialise(const EncRateControlSettings& settings) {
 }
 
 void encRateControlPrintFullness() {
-    std::printf("\t buffer fullness: %f\n", g_rc.iBufferFullness * 1.0 / g_rc.uiBufferSize);
+    platform::trace("\t buffer fullness: %f\n", g_rc.iBufferFullness * 1.0 / g_rc.uiBufferSize);
 }
 
 int encRateControlIntraQP() {

@@ -15,6 +15,7 @@
 #include "core/cancel.h"
 #include "core/context.h"
 #include "dsp/dsp.h"
+#include "platform/trace.h"
 #include "venc/enc_bitstrm.h"
 #include "venc/enc_codehead.h"
 #include "venc/enc_framerate.h"
@@ -49,18 +50,16 @@ enum class SourceFrame { Taken, Dropped, End };
 
 class EncoderSession {
   public:
-    EncoderSession(const EncoderJob& job, FILE* output) : m_job(job), m_output(output) {}
-    ~EncoderSession() {
-        if (m_pictures) std::fclose(m_pictures);
-    }
+    EncoderSession(const EncoderJob& job, PictureSource& source, FILE* output)
+        : m_job(job), m_pictures(source), m_output(output) {}
 
     // Runs the whole encoding; false when it failed.
-    bool run(const std::string& picturesPath);
+    bool run();
     int codedVops() const { return m_encoded; }
     int32_t bytesWritten() const { return m_bytes; }
 
   private:
-    bool setup(const std::string& picturesPath);
+    bool setup();
     bool validateJob();
     void allocateBuffers();
     bool frameLoop();
@@ -78,8 +77,8 @@ class EncoderSession {
     void printSummary();
 
     const EncoderJob& m_job;
+    PictureSource& m_pictures;
     FILE* m_output;
-    FILE* m_pictures = nullptr;
     int32_t m_bytes = 0;  // stream bytes written, wrapping like every 32-bit count
     EncGeometry m_geo;
     int m_sourceWidth = 0, m_sourceHeight = 0;
@@ -103,8 +102,8 @@ class EncoderSession {
     double m_psnrSum[3] = {0, 0, 0};
 };
 
-bool EncoderSession::run(const std::string& picturesPath) {
-    if (!setup(picturesPath)) return false;
+bool EncoderSession::run() {
+    if (!setup()) return false;
     return frameLoop();
 }
 
@@ -144,11 +143,10 @@ bool EncoderSession::validateJob() {
     return true;
 }
 
-bool EncoderSession::setup(const std::string& picturesPath) {
+bool EncoderSession::setup() {
     EncVolMode* vol = enc_g_volmd;
     EncVopMode* vop = enc_g_vopmd;
-    m_pictures = std::fopen(picturesPath.c_str(), "rb");
-    if (!m_pictures) return false;
+    if (!m_pictures.open()) return false;
     if (!validateJob()) return false;
     m_sourceWidth = m_job.sourceWidth;
     m_sourceHeight = m_job.sourceHeight;
@@ -262,6 +260,7 @@ void EncoderSession::allocateBuffers() {
     ctx.geo = g;
     dsp::buildQuantMatrix(enc_g_volmd->rgiIntraMatrix, &ctx.intraMatrix);
     dsp::buildQuantMatrix(enc_g_volmd->rgiInterMatrix, &ctx.interMatrix);
+    encBuildInterLevelLimits(&ctx, enc_g_volmd->iQuantType);
     ctx.modeCurr = m_modeRows[0].data();
     ctx.modeAbove = m_modeRows[1].data();
     ctx.predCurr = m_predRows[0].data();
@@ -288,10 +287,7 @@ SourceFrame EncoderSession::prepareSourceFrame() {
     if (!encKeepSourceFrame(enc_g_uiSourceFrame, m_job.frameRate, m_job.sourceFrameRate))
         return SourceFrame::Dropped;
     if (m_job.progress) *m_job.progress += 1;
-    const off_t offset =
-        static_cast<off_t>(enc_g_uiSourceFrame - 1) * static_cast<off_t>(m_sourceFrameBytes);
-    if (fseeko(m_pictures, offset, SEEK_SET) != 0) return SourceFrame::End;
-    if (std::fread(m_readBuffer.data(), 1, m_sourceFrameBytes, m_pictures) != m_sourceFrameBytes)
+    if (!m_pictures.read(enc_g_uiSourceFrame, m_readBuffer.data(), m_sourceFrameBytes))
         return SourceFrame::End;
     m_preparer.prepare(m_readBuffer.data(), m_preparedBuffer.data());
 
@@ -314,7 +310,7 @@ bool EncoderSession::frameLoop() {
     bool running = true;
     while (running && t <= vol->iLastFrame) {
         if (jobCancelled()) return false;
-        std::printf("encode %d frame\n", t);
+        platform::trace("encode %d frame\n", t);
         vop->iCodingType = countdown != 0 ? 1 : 0;
         encRateControlPrintFullness();
         const SourceFrame frame = prepareSourceFrame();
@@ -324,16 +320,17 @@ bool EncoderSession::frameLoop() {
         }
         if (frame == SourceFrame::Dropped) continue;
         if (vop->iCodingType == 0) {
-            std::printf("\t I VOP\n");
+            platform::trace("\t I VOP\n");
             codeIVop(t);
             countdown = vol->iIntraPeriod;
         } else {
-            std::printf("\t P VOP\n");
+            platform::trace("\t P VOP\n");
             codePVop(t);
             countdown -= 1;
         }
         ++m_encoded;
-        measurePsnr();
+        // The PSNR figures are only ever printed.
+        if (platform::traceShown()) measurePsnr();
         if (m_job.reconstruction) writeReconstruction();
         if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return false;
         t += vol->iTicksPerFrame;
@@ -363,7 +360,7 @@ void EncoderSession::codeIVop(int vopTime) {
     m_bs->reset();
     enc_g_iVPMBnum = 0;
     const int qp = encRateControlIntraQP();
-    std::printf("\t QP: %d\n", qp);
+    platform::trace("\t QP: %d\n", qp);
     encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
     forEachMacroblock([&](int col, int row, EncMbMode* mode) {
         mode->bSkip = 0;
@@ -388,7 +385,7 @@ void EncoderSession::codePVop(int vopTime) {
     enc_g_iVPMBnum = 0;
     ctx.complexitySum = 0;
     const int qp = encRateControlInterQP();
-    std::printf("\t QP: %d\n", qp);
+    platform::trace("\t QP: %d\n", qp);
     encWriteVOPHeader(m_bs.get(), qp, vopTime, m_timeIncrementBits);
     forEachMacroblock([&](int col, int row, EncMbMode* mode) {
         mode->iQP = qp;
@@ -453,7 +450,7 @@ void EncoderSession::measurePsnr() {
         }
         const double value =
             error == 0 ? p.identical : 10.0 * std::log10(peak * peak * p.width * p.height / error);
-        std::printf(p.format, value);
+        platform::trace(p.format, value);
         m_psnrSum[i] += value;
     }
 }
@@ -474,13 +471,14 @@ void EncoderSession::printSummary() {
     // Each sum divided by the count (a product with the reciprocal can differ in the last
     // bit); with no VOP coded the averages are reported as 0 rather than as 0 / 0.
     auto average = [this](double sum) { return m_encoded > 0 ? sum / m_encoded : 0.0; };
-    std::printf("skipped frame number: %d\n", m_skipped);
-    std::printf("encoded frame number: %d\n", m_encoded);
-    std::printf("average psnrY: %f\n", average(m_psnrSum[0]));
-    std::printf("average psnrU: %f\n", average(m_psnrSum[1]));
-    std::printf("average psnrV: %f\n", average(m_psnrSum[2]));
-    std::printf("bitrate: %fk bps\n",
-                vops > 0 ? encRateControlTotalBits() * enc_g_volmd->dFrameRate / vops / 1000 : 0.0);
+    platform::trace("skipped frame number: %d\n", m_skipped);
+    platform::trace("encoded frame number: %d\n", m_encoded);
+    platform::trace("average psnrY: %f\n", average(m_psnrSum[0]));
+    platform::trace("average psnrU: %f\n", average(m_psnrSum[1]));
+    platform::trace("average psnrV: %f\n", average(m_psnrSum[2]));
+    platform::trace(
+        "bitrate: %fk bps\n",
+        vops > 0 ? encRateControlTotalBits() * enc_g_volmd->dFrameRate / vops / 1000 : 0.0);
 }
 
 }  // namespace
@@ -489,20 +487,41 @@ void encResetSourceFrameNumber() {
     enc_g_uiSourceFrame = 0;
 }
 
-EncoderResult encodeVideo(const std::string& picturesPath, FILE* output, const EncoderJob& job) {
+EncoderResult encodeVideo(PictureSource& source, FILE* output, const EncoderJob& job) {
     EncoderResult result;
     if (!enc_g_volmd || !enc_g_vopmd) {
         result.message = "the encoder's mode records are missing";
         return result;
     }
-    EncoderSession session(job, output);
+    EncoderSession session(job, source, output);
     try {
-        result.ok = session.run(picturesPath);
+        result.ok = session.run();
     } catch (const EncodeAbort&) {
         result.ok = false;
     }
     result.vops = session.codedVops();
     result.bytes = session.bytesWritten();
-    if (!result.ok) result.message = "the encoder failed on " + picturesPath;
+    if (!result.ok) result.message = "the encoder failed on " + source.name();
     return result;
+}
+
+PicturesFileSource::PicturesFileSource(const std::string& path) : m_path(path) {}
+
+PicturesFileSource::~PicturesFileSource() {
+    if (m_file) std::fclose(m_file);
+}
+
+bool PicturesFileSource::open() {
+    m_file = std::fopen(m_path.c_str(), "rb");
+    return m_file != nullptr;
+}
+
+bool PicturesFileSource::read(uint32_t number, uint8_t* buffer, size_t bytes) {
+    const off_t offset = static_cast<off_t>(number - 1) * static_cast<off_t>(bytes);
+    return fseeko(m_file, offset, SEEK_SET) == 0 && std::fread(buffer, 1, bytes, m_file) == bytes;
+}
+
+EncoderResult encodeVideo(const std::string& picturesPath, FILE* output, const EncoderJob& job) {
+    PicturesFileSource source(picturesPath);
+    return encodeVideo(source, output, job);
 }

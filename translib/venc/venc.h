@@ -1,8 +1,9 @@
 #pragma once
-// The video encoder: turns a decoded-pictures file (planar YUV 4:2:0 frames of the source
-// size) into an MPEG-4 simple-profile elementary stream appended to an open file, under
-// rate control. runEncoderOnFile creates and fills the two mode records below for a job
-// and runs the encoder once; one encoder runs at a time in the process.
+// The video encoder: turns decoded pictures (planar YUV 4:2:0 frames of the source size,
+// from the decoded-pictures file or from any other source) into an MPEG-4 simple-profile elementary
+// stream appended to an open file, under rate control. runEncoderOnFile creates and fills the two
+// mode records below for a job and runs the encoder once; one encoder runs at a time in the
+// process.
 
 #include <atomic>
 #include <cstdint>
@@ -102,12 +103,50 @@ void encSetDefaults(EncVolMode* volmd, EncVopMode* vopmd);
 // Resets the source frame number; runEncoderOnFile starts every run with it.
 void encResetSourceFrameNumber();
 
+// Where the encoder takes the decoded pictures from: frames of the decoded-pictures layout
+// (Y rows, then Cb, then Cr, without strides), by their number in the stream.
+class PictureSource {
+  public:
+    virtual ~PictureSource() = default;
+    // Called once when the run starts, before the job is checked; false fails the run.
+    virtual bool open() { return true; }
+    // Reads source frame `number` (1 for the first; each call asks for a later frame than
+    // the call before) of `bytes` bytes into `buffer`. False when there is no such frame:
+    // the pictures have ended.
+    virtual bool read(uint32_t number, uint8_t* buffer, size_t bytes) = 0;
+    // What the messages of a failed run call the pictures.
+    virtual std::string name() const { return "its pictures"; }
+};
+
+// The decoded-pictures file at `path`, read frame by frame.
+class PicturesFileSource : public PictureSource {
+  public:
+    explicit PicturesFileSource(const std::string& path);
+    ~PicturesFileSource() override;
+    PicturesFileSource(const PicturesFileSource&) = delete;
+    PicturesFileSource& operator=(const PicturesFileSource&) = delete;
+    bool open() override;
+    bool read(uint32_t number, uint8_t* buffer, size_t bytes) override;
+    std::string name() const override { return m_path; }
+
+  private:
+    std::string m_path;
+    FILE* m_file = nullptr;
+};
+
+// The encoding run with the records above as they are, taking the pictures from `source`;
+// encodeVideo below is this run on a decoded-pictures file.
+EncoderResult encodeVideo(PictureSource& source, FILE* output, const EncoderJob& job);
+
 // The encoding run with the records above as they are: reads the decoded-pictures file at
 // `picturesPath` (frames of the job's source size), takes the frames the job's two frame
 // rates keep, crops and scales them to the records' picture size and writes the stream to
 // `output`, after whatever it already holds. The job's width, height and bit rate are not
 // read here: the records carry them.
 EncoderResult encodeVideo(const std::string& picturesPath, FILE* output, const EncoderJob& job);
+
+// The encoder's entry point on any picture source: as runEncoderOnFile.
+EncoderResult runEncoder(PictureSource& source, FILE* output, const EncoderJob& job);
 
 // The encoder's entry point: creates the mode records with the defaults for the job's
 // picture size and bit rate, runs encodeVideo and prints "encoding finished!".

@@ -79,7 +79,7 @@ TEST_F(MainWindowTest, AddTheSampleThroughTheSettingsDialogAndConvertIt) {
 TEST_F(MainWindowTest, SeveralSourcesEndWithTheirOwnStatuses) {
     const std::string sources[] = {
         copyMovie(samplePath(), "sample"),
-        copyMovie(testing_util::fixturePath("demux/wide_320x240.3gp"), "too_wide"),
+        copyMovie(testing_util::fixturePath("demux/no_audio.3gp"), "no_audio"),
         copyMovie(testing_util::fixturePath("demux/mp4v_aac_drift.mp4"), "drift_yes"),
         copyMovie(testing_util::fixturePath("demux/mp4v_aac_drift.mp4"), "drift_no"),
     };
