@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/amr_frames.h"
 #include "commands.h"
 #include "core/context.h"
 #include "core/job_files.h"
@@ -57,16 +59,22 @@ std::string containerOf(const std::string& path) {
     return "QuickTime";
 }
 
-std::string amrMode(uint8_t frameSize) {
-    switch (frameSize) {
-        case 32:
-            return "12.2 kbit/s";
-        case 27:
-            return "10.2 kbit/s";
-        case 20:
-            return "7.95 kbit/s";
+// The speech modes of the stored AMR frames: one rate, or the lowest and highest when the
+// stream changes mode (comfort-noise and NO_DATA frames have none).
+std::string amrMode(const std::vector<uint8_t>& frames, size_t bytes) {
+    static const char* const kModeRates[8] = {"4.75", "5.15", "5.9",  "6.7",
+                                              "7.4",  "7.95", "10.2", "12.2"};
+    int lowest = 8, highest = -1;
+    for (size_t at = 0; at < bytes && at < frames.size();
+         at += amr::storageFrameBytes(frames[at])) {
+        const int type = amr::frameType(frames[at]);
+        if (type >= 8) continue;
+        lowest = std::min(lowest, type);
+        highest = std::max(highest, type);
     }
-    return "unknown";
+    if (highest < 0) return "unknown";
+    if (lowest == highest) return std::string(kModeRates[lowest]) + " kbit/s";
+    return std::string(kModeRates[lowest]) + " to " + kModeRates[highest] + " kbit/s";
 }
 
 void removeJobLeftovers() {
@@ -141,10 +149,10 @@ Facts probeInWorker(const std::string& source) {
         f["audio_codec"] = "AAC";
         f["audio_rate"] = std::to_string(g_aacParams.rate);
         f["audio_mode"] = g_aacParams.channels == 1 ? "mono" : "stereo";
-    } else if (c.amrFrameSize) {
+    } else if (c.amrFrames) {
         f["audio_codec"] = "AMR-NB";
         f["audio_rate"] = "8000";
-        f["audio_mode"] = amrMode(c.amrFrameSize);
+        f["audio_mode"] = amrMode(c.amrBuffer, c.amrBytes);
     } else {
         f["audio_codec"] = "none";
         f["audio_rate"] = "0";

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,6 +22,9 @@
 extern char** environ;
 
 namespace {
+
+// The handset file's header, written before any section.
+constexpr off_t kHandsetHeaderBytes = 24;
 
 using testing_util::fileExists;
 using testing_util::readFile;
@@ -209,18 +213,24 @@ void PrintTo(const SignalCase& c, std::ostream* os) {
     *os << c.name;
 }
 
+// Whether the running job's output (written under its tagged name while the job runs) holds
+// more than its header: the encoder has begun writing the video section.
+bool videoBeingWritten(const std::string& source) {
+    const std::string stem = platform::directoryPart(source) + e2e::baseNameOf(source) + "_new";
+    for (const std::string& f : testing_util::jobFilesNamed(stem, ".mp4")) {
+        struct stat st {};
+        if (stat(f.c_str(), &st) == 0 && st.st_size > kHandsetHeaderBytes) return true;
+    }
+    return false;
+}
+
 bool demultiplexing(const std::string& source) {
-    // The stream file exists while the video has not been decoded yet.
-    const std::string base = e2e::baseNameOf(source);
-    return !e2e::leftovers(source).empty() &&
-           testing_util::jobFilesNamed(base + kDecodedPicturesStem, kDecodedPicturesExtension)
-               .empty();
+    // The stream file exists while the video has not been coded yet.
+    return !e2e::leftovers(source).empty() && !videoBeingWritten(source);
 }
 
 bool codingVideo(const std::string& source) {
-    return !testing_util::jobFilesNamed(e2e::baseNameOf(source) + kDecodedPicturesStem,
-                                        kDecodedPicturesExtension)
-                .empty();
+    return videoBeingWritten(source);
 }
 
 class ConvertSignalTest : public ::testing::TestWithParam<SignalCase> {};
