@@ -31,6 +31,9 @@
 
 namespace {
 
+// How much of the video stream is read to tell its codec and choose its decoder.
+constexpr size_t kStreamHeadBytes = 4096;
+
 using Facts = std::map<std::string, std::string>;
 
 // The first bytes of an H.263 picture (short video header): a picture start code of 22
@@ -112,13 +115,14 @@ Facts probeInWorker(const std::string& source) {
     if (prepared && !c.videoEsPath.empty()) {
         FILE* file = std::fopen(c.videoEsPath.c_str(), "rb");
         if (file) {
-            es.resize(64);
+            es.resize(kStreamHeadBytes);
             es.resize(std::fread(es.data(), 1, es.size(), file));
             std::fclose(file);
         }
     }
     int width = 0, height = 0;
     bool decoded = false;
+    VideoDecoderChoice choice;
     if (prepared) {
         if (c.output) {
             std::fclose(c.output);
@@ -126,8 +130,12 @@ Facts probeInWorker(const std::string& source) {
         }
         DecoderOptions options;
         options.removeRefusedStream = true;
+        choice = chooseVideoDecoder(c.videoCodec, es.data(), es.size());
         if (createDecodedPicturesFile()) {
-            const DecoderResult r = runDecoderOnFile(c.videoEsPath, c.picturesPath, options);
+            const DecoderResult r =
+                choice.kind == VideoDecoderKind::Own
+                    ? runDecoderOnFile(c.videoEsPath, c.picturesPath, options)
+                    : runLibraryDecoderOnFile(c.videoEsPath, c.picturesPath, choice.kind);
             width = r.width;
             height = r.height;
             decoded = r.ok;
@@ -139,7 +147,11 @@ Facts probeInWorker(const std::string& source) {
     rmdir(dir.c_str());
 
     f["container"] = containerOf(source);
-    f["video_codec"] = es.empty() ? "unknown" : isShortHeader(es) ? "H.263" : "MPEG-4 Visual";
+    f["video_codec"] = es.empty()                                     ? "unknown"
+                       : choice.kind == VideoDecoderKind::LibraryH264 ? "H.264"
+                       : isShortHeader(es)                            ? "H.263"
+                                                                      : "MPEG-4 Visual";
+    f["video_decoder"] = es.empty() ? "none" : videoDecoderName(choice.kind);
     f["width"] = std::to_string(width);
     f["height"] = std::to_string(height);
     f["frame_rate"] = std::to_string(c.videoFrameRate);
@@ -235,6 +247,7 @@ struct Field {
 const Field kFields[] = {
     {"container", "container", false},
     {"video_codec", "video codec", false},
+    {"video_decoder", "video decoder", false},
     {"width", "width", true},
     {"height", "height", true},
     {"frame_rate", "frame rate", true},
