@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/source_limits.h"
+
 struct DecoderOptions {
     // Remove the elementary-stream file as soon as its picture size or its data
     // partitioning is refused (the pipeline's temporary stream; a file of the user's stays).
@@ -75,8 +77,8 @@ const char* videoDecoderName(VideoDecoderKind kind);
 
 // The largest decoded picture the library path takes; larger streams are refused before
 // the first picture is written.
-constexpr int kMaxLibraryPictureWidth = 720;
-constexpr int kMaxLibraryPictureHeight = 576;
+constexpr int kMaxLibraryPictureWidth = sourcelimits::kMaxSourceWidth;
+constexpr int kMaxLibraryPictureHeight = sourcelimits::kMaxSourceHeight;
 
 // Decodes the stream at `esPath` (an H.264 Annex B byte stream, or MPEG-4 visual headers
 // and VOPs) with libavcodec into a pictures file at `picturesPath`, in display order, in the
