@@ -80,22 +80,6 @@ std::string amrMode(const std::vector<uint8_t>& frames, size_t bytes) {
     return std::string(kModeRates[lowest]) + " to " + kModeRates[highest] + " kbit/s";
 }
 
-void removeJobLeftovers() {
-    ConversionContext& c = g_context;
-    if (c.output) {
-        std::fclose(c.output);
-        c.output = nullptr;
-    }
-    platform::removeFile(c.outputPath);
-    if (c.pcmFile) {
-        std::fclose(c.pcmFile);
-        c.pcmFile = nullptr;
-    }
-    removeJobFile(&c.pcmPath);
-    removeJobFile(&c.videoEsPath);
-    removeJobFile(&c.picturesPath);
-}
-
 // Runs in the worker: everything convert's preparation and video decoding learn.
 Facts probeInWorker(const std::string& source) {
     Facts f;
@@ -143,7 +127,7 @@ Facts probeInWorker(const std::string& source) {
         }
     }
     const bool convertible = prepared && decoded;
-    removeJobLeftovers();
+    removeJobFilesAndOutput();
     rmdir(dir.c_str());
 
     f["container"] = containerOf(source);
@@ -175,17 +159,6 @@ Facts probeInWorker(const std::string& source) {
                        : "not convertible: " +
                              (c.failure.empty() ? std::string("the conversion fails") : c.failure);
     return f;
-}
-
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Probes one source in a worker process; the facts come back as "key\tvalue" lines.

@@ -23,6 +23,7 @@
 #include "core/cancel.h"
 #include "core/context.h"
 #include "core/job_files.h"
+#include "file_util.h"
 
 namespace {
 
@@ -63,17 +64,6 @@ void catchStopSignals(void (*handler)(int)) {
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaction(s, &action, nullptr);
-}
-
-bool writeAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // The worker's frame-rate question: asks the batch and waits for its answer. Declines

@@ -1,6 +1,7 @@
 #include "file_util.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -39,6 +40,17 @@ bool makeDirectories(const std::string& path, std::string* problem) {
     if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         *problem = "not a directory";
         return false;
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
     }
     return true;
 }

@@ -14,3 +14,6 @@ bool writeWholeFile(const std::string& path, const uint8_t* data, size_t size);
 // Creates a directory and its missing parents (mode 0777 before the umask). True when it
 // exists afterwards; otherwise *problem says why.
 bool makeDirectories(const std::string& path, std::string* problem);
+
+// Writes all of `text` to the descriptor, going on after interruptions; false on an error.
+bool writeAll(int fd, const std::string& text);

@@ -106,3 +106,19 @@ bool createDecodedPicturesFile() {
     std::fclose(file);
     return true;
 }
+
+void removeJobFilesAndOutput() {
+    ConversionContext& c = g_context;
+    removeJobFile(&c.videoEsPath);
+    removeJobFile(&c.picturesPath);
+    if (c.output) {
+        std::fclose(c.output);
+        c.output = nullptr;
+    }
+    platform::removeFile(c.outputPath);
+    if (c.pcmFile) {
+        std::fclose(c.pcmFile);
+        c.pcmFile = nullptr;
+    }
+    removeJobFile(&c.pcmPath);
+}

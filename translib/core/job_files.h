@@ -42,6 +42,10 @@ FILE* createJobFile(const std::string& stem, const std::string& extension, std::
 // Removes a file the job created and forgets its name; an empty name removes nothing.
 void removeJobFile(std::string* path);
 
+// Closes and removes what an unfinished job made: its temporary files and its output
+// under the output's own name (the destination's name is taken only by a finished job).
+void removeJobFilesAndOutput();
+
 // The video elementary-stream file of the job (videoEsPath): "" until the stream dump has
 // created it.
 std::string videoEsFilePath();

@@ -38,24 +38,6 @@ void publish(JobProgress* p, JobProgress::Stage stage, const std::atomic<int32_t
     p->stage = stage;
 }
 
-// Declining the question or cancelling ends the job: its temporary files and its
-// unfinished output are removed.
-void removeUnfinishedJob() {
-    ConversionContext& c = g_context;
-    removeJobFile(&c.videoEsPath);
-    removeJobFile(&c.picturesPath);
-    if (c.output) {
-        std::fclose(c.output);
-        c.output = nullptr;
-    }
-    platform::removeFile(c.outputPath);
-    if (c.pcmFile) {
-        std::fclose(c.pcmFile);
-        c.pcmFile = nullptr;
-    }
-    removeJobFile(&c.pcmPath);
-}
-
 }  // namespace
 
 std::string jobOutputPath(const JobRequest& job) {
@@ -85,7 +67,7 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
         publish(progress, JobProgress::Asking, nullptr, 0);
         if (!goOn()) {
             noteJobFailure("declined: the source frame rate is irregular");
-            removeUnfinishedJob();
+            removeJobFilesAndOutput();  // declining ends the job
             prepared = 0;
         }
     }
@@ -104,7 +86,7 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     // not.
     if (status == JobStatus::Failed && jobCancelled()) {
         g_context.failure = "interrupted";
-        removeUnfinishedJob();
+        removeJobFilesAndOutput();
     }
     publish(progress, JobProgress::Idle, nullptr, 0);
     return status;
