@@ -149,7 +149,6 @@ DecoderResult runDecoder(const std::string& esPath, PictureSink& sink,
     r.width = g_dec.iPublishedWidth;
     r.height = g_dec.iPublishedHeight;
     r.frames = g_dec.iFramesWritten;
-    r.writeFailed = g_dec.bWriteFailed != 0;
     if (g_dec.bReadFailed)
         r.message = "cannot read " + esPath;
     else if (g_dec.bWriteFailed)

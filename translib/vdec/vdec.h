@@ -20,7 +20,6 @@ struct DecoderResult {
     bool ok = false;            // the stream was decoded to its end
     int width = 0, height = 0;  // size of the frames written; 0 while it was not known
     int frames = 0;             // frames written to the pictures file
-    bool writeFailed = false;   // the pictures file could not be created or written (full disk)
     std::string message;        // why the run failed (the decoder's own lines are printed)
 };
 
