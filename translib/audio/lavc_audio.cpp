@@ -1,17 +1,20 @@
 #include "audio/lavc_audio.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/frame.h>
-#include <libavutil/log.h>
-#include <libavutil/samplefmt.h>
-}
-
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
+
+#include "platform/lavc_library.h"
+
+namespace {
+
+// The library's functions; called only once libraryAudioOpen() has found the library loaded.
+const platform::LavcLibrary& lavc() {
+    return *platform::lavcLibrary();
+}
+
+}  // namespace
 
 struct LibraryAudioDecoder {
     LibraryAudioCodec codec = LibraryAudioCodec::Mp3;
@@ -22,9 +25,9 @@ struct LibraryAudioDecoder {
     std::vector<int16_t> first, second;
 
     ~LibraryAudioDecoder() {
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        avcodec_free_context(&context);
+        lavc().av_frame_free(&frame);
+        lavc().av_packet_free(&packet);
+        lavc().avcodec_free_context(&context);
     }
 };
 
@@ -52,10 +55,10 @@ int16_t fromFloat(float v) {
 // Sample `i` of channel `ch` of the frame, as 16 bits; 0 for formats we do not read.
 int16_t sampleAt(const AVFrame* f, int ch, int i, int channels) {
     const AVSampleFormat format = static_cast<AVSampleFormat>(f->format);
-    const bool planar = av_sample_fmt_is_planar(format);
+    const bool planar = lavc().av_sample_fmt_is_planar(format);
     const uint8_t* base = planar ? f->extended_data[ch] : f->extended_data[0];
     const int index = planar ? i : i * channels + ch;
-    switch (av_get_packed_sample_fmt(format)) {
+    switch (lavc().av_get_packed_sample_fmt(format)) {
         case AV_SAMPLE_FMT_S16:
             return reinterpret_cast<const int16_t*>(base)[index];
         case AV_SAMPLE_FMT_S32:
@@ -70,7 +73,7 @@ int16_t sampleAt(const AVFrame* f, int ch, int i, int channels) {
 }
 
 bool knownFormat(int format) {
-    switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(format))) {
+    switch (lavc().av_get_packed_sample_fmt(static_cast<AVSampleFormat>(format))) {
         case AV_SAMPLE_FMT_S16:
         case AV_SAMPLE_FMT_S32:
         case AV_SAMPLE_FMT_FLT:
@@ -103,13 +106,13 @@ bool decodePacket(LibraryAudioDecoder* d, const uint8_t* data, size_t size,
     d->input.resize(size + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     d->packet->data = d->input.data();
     d->packet->size = static_cast<int>(size);
-    if (avcodec_send_packet(d->context, d->packet) < 0) return false;
+    if (lavc().avcodec_send_packet(d->context, d->packet) < 0) return false;
     for (;;) {
-        const int got = avcodec_receive_frame(d->context, d->frame);
+        const int got = lavc().avcodec_receive_frame(d->context, d->frame);
         if (got == AVERROR(EAGAIN)) return true;
         if (got < 0) return false;
         const bool ok = handFrame(d, frame, user);
-        av_frame_unref(d->frame);
+        lavc().av_frame_unref(d->frame);
         if (!ok) return false;
     }
 }
@@ -117,24 +120,24 @@ bool decodePacket(LibraryAudioDecoder* d, const uint8_t* data, size_t size,
 }  // namespace
 
 LibraryAudioDecoder* libraryAudioOpen(LibraryAudioCodec codec, uint32_t rate, uint32_t channels) {
-    av_log_set_level(AV_LOG_QUIET);  // failures are reported by the caller
+    if (!platform::lavcLibrary()) return nullptr;
     const AVCodecID id = codec == LibraryAudioCodec::AmrWb ? AV_CODEC_ID_AMR_WB : AV_CODEC_ID_MP3;
-    const AVCodec* decoder = avcodec_find_decoder(id);
+    const AVCodec* decoder = lavc().avcodec_find_decoder(id);
     if (!decoder) return nullptr;
     LibraryAudioDecoder* d = new (std::nothrow) LibraryAudioDecoder;
     if (!d) return nullptr;
     d->codec = codec;
-    d->context = avcodec_alloc_context3(decoder);
-    d->packet = av_packet_alloc();
-    d->frame = av_frame_alloc();
+    d->context = lavc().avcodec_alloc_context3(decoder);
+    d->packet = lavc().av_packet_alloc();
+    d->frame = lavc().av_frame_alloc();
     if (!d->context || !d->packet || !d->frame) {
         delete d;
         return nullptr;
     }
     if (rate > 0 && rate <= INT32_MAX) d->context->sample_rate = static_cast<int>(rate);
     if (channels == 1 || channels == 2)
-        av_channel_layout_default(&d->context->ch_layout, static_cast<int>(channels));
-    if (avcodec_open2(d->context, decoder, nullptr) < 0) {
+        lavc().av_channel_layout_default(&d->context->ch_layout, static_cast<int>(channels));
+    if (lavc().avcodec_open2(d->context, decoder, nullptr) < 0) {
         delete d;
         return nullptr;
     }

@@ -3,14 +3,6 @@
 // file is split into packets by libavcodec's parser; the decoder returns pictures in display
 // order, so B-frames come out where they are shown.
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavutil/frame.h>
-#include <libavutil/log.h>
-#include <libavutil/pixdesc.h>
-#include <libavutil/pixfmt.h>
-}
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
@@ -18,10 +10,16 @@ extern "C" {
 #include <vector>
 
 #include "core/cancel.h"
+#include "platform/lavc_library.h"
 #include "vdec/pictures_file.h"
 #include "vdec/vdec.h"
 
 namespace {
+
+// The library's functions; called only once decodeInto() has found the library loaded.
+const platform::LavcLibrary& lavc() {
+    return *platform::lavcLibrary();
+}
 
 // Bytes read from the stream file at a time.
 constexpr size_t kReadChunk = 64 * 1024;
@@ -38,10 +36,10 @@ struct LibraryDecoder {
     std::vector<uint8_t> chromaCopy;
 
     ~LibraryDecoder() {
-        av_frame_free(&frame);
-        av_packet_free(&packet);
-        if (parser) av_parser_close(parser);
-        avcodec_free_context(&context);
+        lavc().av_frame_free(&frame);
+        lavc().av_packet_free(&packet);
+        if (parser) lavc().av_parser_close(parser);
+        lavc().avcodec_free_context(&context);
         if (input) std::fclose(input);
     }
 };
@@ -64,7 +62,7 @@ void fail(RunState* run, const std::string& message) {
 // samples, as the encoder reads them.
 void putPicture(LibraryDecoder* d, const AVFrame* f, RunState* run) {
     if (f->format != AV_PIX_FMT_YUV420P && f->format != AV_PIX_FMT_YUVJ420P) {
-        const char* name = av_get_pix_fmt_name(static_cast<AVPixelFormat>(f->format));
+        const char* name = lavc().av_get_pix_fmt_name(static_cast<AVPixelFormat>(f->format));
         fail(run, std::string("pixel format ") + (name ? name : "unknown") +
                       " is not supported (only 4:2:0, 8 bits)");
         return;
@@ -103,20 +101,20 @@ void putPicture(LibraryDecoder* d, const AVFrame* f, RunState* run) {
 
 void receivePictures(LibraryDecoder* d, RunState* run) {
     while (!run->failed) {
-        const int got = avcodec_receive_frame(d->context, d->frame);
+        const int got = lavc().avcodec_receive_frame(d->context, d->frame);
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF) return;
         if (got < 0) {
             ++run->rejectedPackets;
             return;
         }
         putPicture(d, d->frame, run);
-        av_frame_unref(d->frame);
+        lavc().av_frame_unref(d->frame);
     }
 }
 
 // Sends one packet (none: the end of the stream) and writes what comes out.
 void decodePacket(LibraryDecoder* d, const AVPacket* packet, RunState* run) {
-    const int sent = avcodec_send_packet(d->context, packet);
+    const int sent = lavc().avcodec_send_packet(d->context, packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_EOF) ++run->rejectedPackets;
     receivePictures(d, run);
 }
@@ -127,7 +125,7 @@ void parseAndDecode(LibraryDecoder* d, const uint8_t* data, int size, RunState* 
     do {
         uint8_t* out = nullptr;
         int outSize = 0;
-        const int used = av_parser_parse2(d->parser, d->context, &out, &outSize, data, size,
+        const int used = lavc().av_parser_parse2(d->parser, d->context, &out, &outSize, data, size,
                                           AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         if (used < 0) {
             ++run->rejectedPackets;
@@ -150,22 +148,26 @@ DecoderResult decodeInto(const std::string& esPath, PictureSink& sink, VideoDeco
                          const std::string& sinkFailure) {
     RunState run;
     run.sinkFailure = sinkFailure;
-    av_log_set_level(AV_LOG_QUIET);  // the run reports in its own lines
+    std::string why;
+    if (!platform::lavcLibrary(&why)) {
+        fail(&run, std::string("cannot set up the decoder ") + videoDecoderName(kind) + ": " + why);
+        return run.result;
+    }
     const AVCodecID id =
         kind == VideoDecoderKind::LibraryH264 ? AV_CODEC_ID_H264 : AV_CODEC_ID_MPEG4;
 
     LibraryDecoder d;
-    const AVCodec* codec = avcodec_find_decoder(id);
-    d.context = codec ? avcodec_alloc_context3(codec) : nullptr;
-    d.parser = av_parser_init(id);
-    d.packet = av_packet_alloc();
-    d.frame = av_frame_alloc();
+    const AVCodec* codec = lavc().avcodec_find_decoder(id);
+    d.context = codec ? lavc().avcodec_alloc_context3(codec) : nullptr;
+    d.parser = lavc().av_parser_init(id);
+    d.packet = lavc().av_packet_alloc();
+    d.frame = lavc().av_frame_alloc();
     if (!d.context || !d.parser || !d.packet || !d.frame) {
         fail(&run, std::string("cannot set up the decoder ") + videoDecoderName(kind));
         return run.result;
     }
     d.context->thread_count = 1;
-    if (avcodec_open2(d.context, codec, nullptr) < 0) {
+    if (lavc().avcodec_open2(d.context, codec, nullptr) < 0) {
         fail(&run, std::string("cannot open the decoder ") + videoDecoderName(kind));
         return run.result;
     }
