@@ -14,8 +14,7 @@ namespace {
 
 // The libraries of the major versions the program was built against.
 constexpr const char* kAvutilName = "libavutil.so." KINOLITE_STRINGIFY(LIBAVUTIL_VERSION_MAJOR);
-constexpr const char* kAvcodecName =
-    "libavcodec.so." KINOLITE_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
+constexpr const char* kAvcodecName = "libavcodec.so." KINOLITE_STRINGIFY(LIBAVCODEC_VERSION_MAJOR);
 
 struct Loaded {
     LavcLibrary library;
@@ -42,15 +41,15 @@ void load(Loaded* out) {
         return;
     }
     LavcLibrary& l = out->library;
-#define KINOLITE_LAVC_RESOLVE(name)                                                         \
-    {                                                                                       \
-        void* symbol = dlsym(avcodec, #name);                                               \
-        if (!symbol) symbol = dlsym(avutil, #name);                                         \
-        if (!symbol) {                                                                      \
-            out->why = std::string(#name) + " is missing from " + kAvcodecName;            \
-            return;                                                                         \
-        }                                                                                   \
-        l.name = reinterpret_cast<decltype(l.name)>(symbol);                                \
+#define KINOLITE_LAVC_RESOLVE(name)                                             \
+    {                                                                           \
+        void* symbol = dlsym(avcodec, #name);                                   \
+        if (!symbol) symbol = dlsym(avutil, #name);                             \
+        if (!symbol) {                                                          \
+            out->why = std::string(#name) + " is missing from " + kAvcodecName; \
+            return;                                                             \
+        }                                                                       \
+        l.name = reinterpret_cast<decltype(l.name)>(symbol);                    \
     }
     KINOLITE_LAVC_FUNCTIONS(KINOLITE_LAVC_RESOLVE)
 #undef KINOLITE_LAVC_RESOLVE

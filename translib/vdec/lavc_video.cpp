@@ -126,7 +126,7 @@ void parseAndDecode(LibraryDecoder* d, const uint8_t* data, int size, RunState* 
         uint8_t* out = nullptr;
         int outSize = 0;
         const int used = lavc().av_parser_parse2(d->parser, d->context, &out, &outSize, data, size,
-                                          AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+                                                 AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
         if (used < 0) {
             ++run->rejectedPackets;
             return;
