@@ -276,6 +276,47 @@ TEST_P(JobRunnerCancelTest, FailsAndRemovesEveryFile) {
     EXPECT_EQ(g_context.output, nullptr);
 }
 
+// The AAC audio is decoded beside the video stage: audio the decoder refuses still fails
+// the job, with its own reason, and no file of the job is left.
+TEST(JobRunnerAacTest, AudioTheDecoderRefusesFailsTheJobAndRemovesEveryFile) {
+    resetJob();
+    testing_util::TempDir dir;
+    std::vector<uint8_t> movie =
+        testing_util::readFile(testing_util::fixturePath("demux/mp4v_aac_m16k.mp4"));
+    // The audio track's esds (the second one): its AudioSpecificConfig becomes zeros,
+    // an object type no AAC decoder takes.
+    const std::string bytes(movie.begin(), movie.end());
+    const size_t esds = bytes.find("esds", bytes.find("esds") + 4);
+    ASSERT_NE(esds, std::string::npos);
+    const size_t config = bytes.find("\x05\x80\x80\x80", esds);
+    ASSERT_NE(config, std::string::npos);
+    movie[config + 5] = movie[config + 6] = 0;
+    std::string source = dir.file("runner_bad_aac.3gp");
+    testing_util::writeFile(source, movie);
+
+    JobRequest job{source, dir.path(), JobSettings()};
+    g_filesSeen.clear();
+    JobStatus s;
+    {
+        mp4test::QuietStdout quiet;
+        s = runConversionJob(
+            job, [] { return true; }, nullptr,
+            JobStages{prepareJob,
+                      [](const std::atomic<int32_t>** p) {
+                          g_filesSeen = {g_context.outputPath, g_context.pcmPath};
+                          return runVideoStage(p);
+                      },
+                      runAudioStage});
+    }
+    EXPECT_EQ(s, JobStatus::Failed);
+    EXPECT_EQ(g_context.failure, "the audio could not be decoded");
+    ASSERT_EQ(g_filesSeen.size(), 2u);
+    for (const std::string& f : g_filesSeen) EXPECT_FALSE(testing_util::fileExists(f)) << f;
+    EXPECT_FALSE(testing_util::fileExists(jobOutputPath(job)));
+    EXPECT_EQ(g_context.pcmFile, nullptr);
+    EXPECT_EQ(g_context.output, nullptr);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Stages, JobRunnerCancelTest,
     ::testing::Values(

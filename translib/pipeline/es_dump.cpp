@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 #include "core/job_files.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
+#include "pipeline/block_worker.h"
 
 struct EsOutStream {
     FILE* file = nullptr;
@@ -47,6 +49,9 @@ constexpr int kAacFrameSamples = 1024;
 constexpr int kMaxFrameSamples = 2 * kAacFrameSamples;
 // The resampler counts rates in units of 1/25 of their value.
 constexpr uint32_t kRateUnit = 25;
+
+// AAC bytes that may wait for the decoding thread (about eight minutes at 64 kbit/s).
+constexpr size_t kMaxWaitingAacBytes = 4u << 20;
 
 // Files of the streams that are neither video nor audio.
 constexpr char kOtherStreamExtension[] = ".cmp";
@@ -105,8 +110,7 @@ bool writePcm(const int16_t* samples, int count, bool mixSecond, const int16_t* 
 // Writes `n` decoded samples of g_aac.inFirst and g_aac.inSecond (from element 1 on) at
 // `rate` Hz as 16 kHz mono PCM: 16 kHz as it is (first channel), any other rate resampled
 // and the two channels mixed.
-void writeDecodedFrame(int n, uint32_t rate) {
-    ConversionContext& c = g_context;
+bool writeDecodedFrame(int n, uint32_t rate) {
     bool ok;
     if (rate == kPcmRate) {
         ok = writePcm(g_aac.inFirst + 1, n, false, nullptr);
@@ -124,15 +128,21 @@ void writeDecodedFrame(int n, uint32_t rate) {
                          g_aac.outSecond.data());
         ok = writePcm(g_aac.outFirst.data(), k, true, g_aac.outSecond.data());
     }
-    if (!ok) {
-        c.success = 0;
-        g_writeFailed = true;
-    }
+    return ok;
 }
 
-// Decodes one raw AAC frame and writes it as 16 kHz mono PCM.
-void sendAac(const Block* block) {
+enum class AacFrame {
+    Written,
+    Failed,       // not decoded, or larger than any AAC frame
+    WriteFailed,  // the PCM file took less than it was given
+    OtherLayout,  // decoded to a channel count the audio section cannot take
+};
+
+// Decodes one raw AAC frame and writes it as 16 kHz mono PCM. `*channels` is the
+// decoder's channel count, 0 when it decoded nothing.
+AacFrame decodeAacFrame(const Block* block, uint32_t* channelsOut) {
     ConversionContext& c = g_context;
+    *channelsOut = 0;
     NeAACDecFrameInfo info = {};
     const int16_t* decoded = nullptr;
     if (c.aacDecoder && g_aacParams.initialized && block->size > 0) {
@@ -142,26 +152,88 @@ void sendAac(const Block* block) {
     } else {
         info.error = 1;  // no decoder for this stream
     }
-    ++c.audioFrames;
-    if (info.error || !decoded) {
-        c.success = 0;
-        return;
-    }
+    if (info.error || !decoded) return AacFrame::Failed;
     const int channels = info.channels;
-    g_aacParams.channels = static_cast<uint32_t>(channels);
-    if (channels < 1 || channels > 2) return;  // the track is given up before its next frame
+    *channelsOut = static_cast<uint32_t>(channels);
+    if (channels < 1 || channels > 2) return AacFrame::OtherLayout;
     const int n = static_cast<int>(info.samples / static_cast<unsigned long>(channels));
     // Frames larger than an SBR frame do not exist; one would not fit the working buffers.
-    if (n > kMaxFrameSamples) {
-        c.success = 0;
-        return;
-    }
+    if (n > kMaxFrameSamples) return AacFrame::Failed;
     // Every sample the decoder yields is taken, at the rate it reports.
     for (int i = 0; i < n; ++i) {
         g_aac.inFirst[1 + i] = decoded[i * channels];
         g_aac.inSecond[1 + i] = decoded[i * channels + channels - 1];
     }
-    writeDecodedFrame(n, static_cast<uint32_t>(info.samplerate));
+    return writeDecodedFrame(n, static_cast<uint32_t>(info.samplerate)) ? AacFrame::Written
+                                                                        : AacFrame::WriteFailed;
+}
+
+// Decodes one AAC frame on the job's thread.
+void sendAac(const Block* block) {
+    ConversionContext& c = g_context;
+    ++c.audioFrames;
+    uint32_t channels = 0;
+    const AacFrame result = decodeAacFrame(block, &channels);
+    // A channel count the section cannot take gives the track up before its next frame.
+    if (channels) g_aacParams.channels = channels;
+    if (result == AacFrame::Failed || result == AacFrame::WriteFailed) c.success = 0;
+    if (result == AacFrame::WriteFailed) g_writeFailed = true;
+}
+
+// AAC decoding on a thread of its own, beside the rest of the job: the stream dump hands
+// the frames over as the demultiplexer delivers them, and the thread decodes them into the
+// PCM file in the same order, with the same decoder and resampler state, as sendAac would.
+// Its verdict reaches the context only in finishBackgroundAac(), on the job's thread.
+struct BackgroundAac {
+    bool enabled = false;
+    std::unique_ptr<BlockWorker> worker;
+    // Written by the worker's thread only, read once it is idle or gone.
+    bool failed = false;
+    bool writeFailed = false;
+    bool givenUp = false;
+    uint32_t channels = 0;
+};
+BackgroundAac g_background;
+
+void takeAacInBackground(Block* block) {
+    BackgroundAac& b = g_background;
+    if (!b.failed && !b.givenUp) {
+        uint32_t channels = 0;
+        const AacFrame result = decodeAacFrame(block, &channels);
+        if (channels) b.channels = channels;
+        b.failed = result == AacFrame::Failed || result == AacFrame::WriteFailed;
+        b.writeFailed = result == AacFrame::WriteFailed;
+        b.givenUp = result == AacFrame::OtherLayout;
+    }
+    block_Free(block);
+}
+
+// Hands an AAC frame to the thread, starting it with the job's first frame; false when no
+// thread can be started (the frame is then decoded here).
+bool giveAacToBackground(Block* block) {
+    BackgroundAac& b = g_background;
+    if (!b.worker) {
+        b.failed = b.writeFailed = b.givenUp = false;
+        b.channels = 0;
+        b.worker = std::make_unique<BlockWorker>(takeAacInBackground, kMaxWaitingAacBytes);
+        if (!b.worker->start()) {
+            b.worker.reset();
+            b.enabled = false;
+            return false;
+        }
+    }
+    b.worker->give(block);
+    return true;
+}
+
+// Waits until the thread has decoded every frame it was given, before anything else
+// touches the decoder, the resampler or the PCM file; what it saw of the channels is then
+// known to the demultiplexer as if the frames had been decoded here.
+void drainBackgroundAac() {
+    BackgroundAac& b = g_background;
+    if (!b.worker) return;
+    b.worker->drain();
+    if (b.channels) g_aacParams.channels = b.channels;
 }
 
 // One frame from the library decoder, through the AAC path's working buffers a piece at a
@@ -171,7 +243,10 @@ bool takeLibraryFrame(const int16_t* first, const int16_t* second, int n, uint32
         const int piece = n - done < kMaxFrameSamples ? n - done : kMaxFrameSamples;
         std::memcpy(g_aac.inFirst + 1, first + done, static_cast<size_t>(piece) * 2);
         std::memcpy(g_aac.inSecond + 1, second + done, static_cast<size_t>(piece) * 2);
-        writeDecodedFrame(piece, rate);
+        if (!writeDecodedFrame(piece, rate)) {
+            g_context.success = 0;
+            g_writeFailed = true;
+        }
         done += piece;
     }
     return g_context.success != 0;
@@ -180,6 +255,7 @@ bool takeLibraryFrame(const int16_t* first, const int16_t* second, int n, uint32
 // Decodes one sample of an AMR-WB or MP3 track and writes it as 16 kHz mono PCM.
 void sendLibraryAudio(const EsOutStream* stream, const Block* block) {
     ConversionContext& c = g_context;
+    drainBackgroundAac();  // the resampler and the PCM file are shared
     ++c.audioFrames;
     if (!stream->libraryAudio || !libraryAudioDecode(stream->libraryAudio, block->buffer,
                                                      block->size, takeLibraryFrame, nullptr)) {
@@ -240,6 +316,7 @@ void openLibraryAudio(EsOutStream* record) {
         return;
     }
     std::printf("audio decoder: %s\n", libraryAudioName(codec));
+    drainBackgroundAac();
     // Every rate but 16000 Hz is resampled to it, as for AAC.
     resampleInit(kPcmRate);
 }
@@ -249,6 +326,7 @@ void onAudioSampleEntry(uint32_t type) {
 }
 
 void onAacTrackOpened(const uint8_t* config, int32_t length) {
+    drainBackgroundAac();  // an earlier track's frames still go through the decoder
     openAacDecoder(config, length);
     // Every AAC rate but 16000 Hz is resampled to it; the track starts the resampler
     // afresh, so nothing of an earlier job's audio carries into this one.
@@ -371,12 +449,20 @@ int esdump_Send(EsOut* out, EsOutStream* handle, Block* block) {
         ++c.videoFrames;
         std::fflush(handle->file);
     } else if (category == AUDIO_ES && c.success) {
-        if (c.isAac && handle->descriptor.codec != fourcc('m', 'p', '4', 'a'))
+        if (c.isAac && handle->descriptor.codec != fourcc('m', 'p', '4', 'a')) {
             sendLibraryAudio(handle, block);
-        else if (c.isAac)
+        } else if (c.isAac && g_background.enabled) {
+            ++c.audioFrames;
+            handle->total += block->size;
+            if (giveAacToBackground(block)) return 0;  // the thread frees the block
+            --c.audioFrames;
+            handle->total -= block->size;
             sendAac(block);
-        else
+        } else if (c.isAac) {
+            sendAac(block);
+        } else {
             sendAmr(block);
+        }
     }
     handle->total += block->size;
     block_Free(block);
@@ -447,6 +533,25 @@ void es_id_FreeList(EsOutStream** list) {
     }
     freeRecord(head);
     *list = nullptr;
+}
+
+void esdump_DecodeAacInBackground(bool on) {
+    g_background.enabled = on;
+}
+
+bool esdump_FinishAacDecoding(bool abandon) {
+    BackgroundAac& b = g_background;
+    if (!b.worker) return true;
+    b.worker->finish(abandon);
+    b.worker.reset();
+    if (abandon) return true;
+    if (b.channels) g_aacParams.channels = b.channels;
+    if (b.writeFailed) g_writeFailed = true;
+    return !b.failed;
+}
+
+bool esdump_AacThreadRunning() {
+    return g_background.worker != nullptr;
 }
 
 bool esdump_WriteFailed() {

@@ -1,8 +1,8 @@
 #pragma once
 // The stream dump: the pipeline's stream sink (EsOut). Video samples go, behind the
 // stream's decoder-specific bytes, into the video elementary-stream file; AMR frames are
-// collected in memory; AAC frames are decoded at once, brought to 16 kHz mono and written
-// to the PCM file; other streams get files of their own.
+// collected in memory; AAC frames are decoded (at once, or on a thread of their own), brought
+// to 16 kHz mono and written to the PCM file; other streams get files of their own.
 
 #include <cstdint>
 
@@ -29,6 +29,18 @@ int esdump_Control(EsOut* out, int query, ...);
 int es_id_Alloc(EsOutStream** out);
 int es_id_Del(EsOutStream** list, EsOutStream* record);
 void es_id_FreeList(EsOutStream** list);
+
+// AAC decoding beside the rest of the job: while on, the AAC frames the sink receives are
+// decoded into the PCM file by a thread of their own (started with the first frame), and
+// the PCM file is complete only after esdump_FinishAacDecoding(). Off by default: the
+// frames are decoded as they come, and the file is complete when the demultiplexer ends.
+void esdump_DecodeAacInBackground(bool on);
+// Waits for the AAC thread to decode everything it was given, or stops it at once
+// dropping what waits (`abandon`). False when a frame could not be decoded or written
+// (a write failure also shows in esdump_WriteFailed()). True when no thread ran.
+bool esdump_FinishAacDecoding(bool abandon);
+// True while the AAC thread of the job runs (it still writes the PCM file).
+bool esdump_AacThreadRunning();
 
 // True when a write of the current job's video stream or PCM audio came up short since
 // the sink was opened (the job must fail: data is lost).

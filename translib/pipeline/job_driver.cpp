@@ -6,6 +6,7 @@
 #include "audio/wav_section.h"
 #include "core/job_files.h"
 #include "core/job_rules.h"
+#include "pipeline/es_dump.h"
 #include "pipeline/handset_file.h"
 #include "platform/platform.h"
 
@@ -26,14 +27,32 @@ void applyJobSettings(const JobSettings& s) {
     if (!jobrules::frameRateForSize(s.width, s.height, &c.frameRate)) c.success = 0;
 }
 
+void finishAacDecoding(bool abandon) {
+    ConversionContext& c = g_context;
+    const bool decoded = esdump_FinishAacDecoding(abandon);
+    if (c.pcmFile) {
+        if (std::fclose(c.pcmFile) != 0 && !abandon) {
+            noteJobFailure("cannot write " + c.pcmPath);
+            c.success = 0;
+        }
+        c.pcmFile = nullptr;
+    }
+    if (abandon) return;
+    if (esdump_WriteFailed()) {
+        noteJobFailure("cannot write " + c.pcmPath);
+        c.success = 0;
+    } else if (!decoded) {
+        noteJobFailure("the audio could not be decoded");
+        c.success = 0;
+    }
+}
+
 void encodeAudio() {
     ConversionContext& c = g_context;
     if (c.isAac) {
-        encodeAdpcmSection(nullptr, 0, true, c.pcmPath);
-        if (c.pcmFile) {
-            std::fclose(c.pcmFile);
-            c.pcmFile = nullptr;
-        }
+        // The PCM file is complete once the AAC thread (if the job has one) has ended.
+        finishAacDecoding(false);
+        if (c.success) encodeAdpcmSection(nullptr, 0, true, c.pcmPath);
         removeJobFile(&c.pcmPath);
         return;
     }

@@ -25,6 +25,11 @@ std::string decoderFailureReason(const DecoderResult& decoded);
 // header. Stores the address of audioProgress through progressOut first.
 int runAudioStage(const std::atomic<int32_t>** progressOut);
 
+// Ends the job's AAC decoding thread, if it has one: waits for it, or stops it at once
+// (`abandon`), and closes the PCM file. Unless abandoned, a frame that could not be
+// decoded or written fails the job. Does nothing more when the job has no such thread.
+void finishAacDecoding(bool abandon);
+
 // The audio encoding of the audio stage: AAC sources encode the PCM file at pcmPath,
 // AMR sources decode amrBuffer first. Failures clear `success`.
 void encodeAudio();

@@ -6,6 +6,7 @@
 #include "core/cancel.h"
 #include "core/job_files.h"
 #include "core/job_rules.h"
+#include "pipeline/es_dump.h"
 #include "pipeline/job_driver.h"
 #include "platform/platform.h"
 
@@ -57,6 +58,15 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     publish(progress, JobProgress::Preparing, nullptr, 0);
     resetJob();
     applyJobSettings(job.settings);
+    // The AAC audio is decoded beside the video stage; whichever way the job ends, the
+    // thread ends with it.
+    esdump_DecodeAacInBackground(true);
+    struct AacThreadEnd {
+        ~AacThreadEnd() {
+            finishAacDecoding(true);
+            esdump_DecodeAacInBackground(false);
+        }
+    } aacThreadEnd;
     int32_t audioFrames = 0;
     uint32_t videoFrames = 0;
     std::string videoEsPath;
@@ -67,6 +77,7 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
         publish(progress, JobProgress::Asking, nullptr, 0);
         if (!goOn()) {
             noteJobFailure("declined: the source frame rate is irregular");
+            finishAacDecoding(true);
             removeJobFilesAndOutput();  // declining ends the job
             prepared = 0;
         }
@@ -86,6 +97,7 @@ JobStatus runConversionJob(const JobRequest& job, const std::function<bool()>& g
     // not.
     if (status == JobStatus::Failed && jobCancelled()) {
         g_context.failure = "interrupted";
+        finishAacDecoding(true);
         removeJobFilesAndOutput();
     }
     publish(progress, JobProgress::Idle, nullptr, 0);

@@ -29,9 +29,12 @@ void closeFile(FILE** file) {
     }
 }
 
-// Closes the PCM file and removes it when the audio is not AAC after all.
+// Closes the PCM file and removes it when the audio is not AAC after all. While the AAC
+// thread still decodes into it, it stays open: the thread's end closes it.
 void closePcmFile() {
     ConversionContext& c = g_context;
+    if (!c.isAac) esdump_FinishAacDecoding(true);
+    if (esdump_AacThreadRunning()) return;
     closeFile(&c.pcmFile);
     if (!c.isAac) removeJobFile(&c.pcmPath);
 }
@@ -40,6 +43,7 @@ void closePcmFile() {
 // the video elementary-stream file.
 void removeJobFiles() {
     ConversionContext& c = g_context;
+    esdump_FinishAacDecoding(true);
     closeFile(&c.output);
     platform::removeFile(c.outputPath);
     closeFile(&c.pcmFile);

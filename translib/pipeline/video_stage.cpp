@@ -189,10 +189,7 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
             c.output = nullptr;
         }
         if (c.isAac) {
-            if (c.pcmFile) {
-                std::fclose(c.pcmFile);
-                c.pcmFile = nullptr;
-            }
+            finishAacDecoding(true);
             removeJobFile(&c.pcmPath);
         }
         platform::removeFile(c.outputPath);
