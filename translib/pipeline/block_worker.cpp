@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "demux/es_out.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -13,8 +14,8 @@ size_t bytesOf(const Block* block) {
 
 }  // namespace
 
-BlockWorker::BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes)
-    : take_(std::move(take)), maxWaitingBytes_(maxWaitingBytes) {}
+BlockWorker::BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes, bool yielding)
+    : take_(std::move(take)), maxWaitingBytes_(maxWaitingBytes), yielding_(yielding) {}
 
 BlockWorker::~BlockWorker() {
     finish(true);
@@ -61,6 +62,7 @@ void BlockWorker::finish(bool abandon) {
 }
 
 void BlockWorker::run() {
+    if (yielding_) platform::yieldThreadPriority();
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return !waiting_.empty() || ending_; });

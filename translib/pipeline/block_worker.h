@@ -14,8 +14,9 @@ struct Block;
 
 class BlockWorker {
   public:
-    // `take` gets every block and frees it; it runs on the worker's thread only.
-    BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes);
+    // `take` gets every block and frees it; it runs on the worker's thread only. A
+    // `yielding` worker runs behind the process's other threads.
+    BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes, bool yielding = false);
     ~BlockWorker();  // finish(true)
     BlockWorker(const BlockWorker&) = delete;
     BlockWorker& operator=(const BlockWorker&) = delete;
@@ -35,6 +36,7 @@ class BlockWorker {
 
     std::function<void(Block*)> take_;
     const size_t maxWaitingBytes_;
+    const bool yielding_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block*> waiting_;

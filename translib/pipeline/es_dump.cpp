@@ -215,7 +215,10 @@ bool giveAacToBackground(Block* block) {
     if (!b.worker) {
         b.failed = b.writeFailed = b.givenUp = false;
         b.channels = 0;
-        b.worker = std::make_unique<BlockWorker>(takeAacInBackground, kMaxWaitingAacBytes);
+        // The thread takes what the video decoder and the encoder leave of the
+        // processors: the audio is needed only after the video.
+        b.worker = std::make_unique<BlockWorker>(takeAacInBackground, kMaxWaitingAacBytes,
+                                                 /*yielding=*/true);
         if (!b.worker->start()) {
             b.worker.reset();
             b.enabled = false;

@@ -1,7 +1,9 @@
 #include "platform/platform.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
@@ -60,6 +62,12 @@ const char* formatLogLine(const char* format, va_list args) {
     int n = std::vsnprintf(line, sizeof line, format, args);
     if (n < 0) line[0] = '\0';
     return line;
+}
+
+void yieldThreadPriority() {
+    // On Linux a thread's nice value is its own: PRIO_PROCESS with the thread's id.
+    const id_t thread = static_cast<id_t>(syscall(SYS_gettid));
+    setpriority(PRIO_PROCESS, thread, 19);
 }
 
 }  // namespace platform

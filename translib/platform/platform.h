@@ -32,6 +32,10 @@ int createUniqueFile(const std::string& stem, const std::string& extension, std:
 // Everything of `path` up to and including its last '/'; "" when it has none.
 std::string directoryPart(const std::string& path);
 
+// Puts the calling thread behind the process's other threads (the lowest priority a
+// thread may take), for work that can wait while they keep the processors busy.
+void yieldThreadPriority();
+
 // The diagnostic line: formats into the calling thread's buffer of kLogLineCapacity bytes
 // and returns it. A longer line is cut, never written past the buffer.
 constexpr size_t kLogLineCapacity = 4096;
