@@ -14,8 +14,8 @@ size_t bytesOf(const Block* block) {
 
 }  // namespace
 
-BlockWorker::BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes, bool yielding)
-    : take_(std::move(take)), maxWaitingBytes_(maxWaitingBytes), yielding_(yielding) {}
+BlockWorker::BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes)
+    : take_(std::move(take)), maxWaitingBytes_(maxWaitingBytes) {}
 
 BlockWorker::~BlockWorker() {
     finish(true);
@@ -61,8 +61,12 @@ void BlockWorker::finish(bool abandon) {
     thread_.join();
 }
 
+void BlockWorker::yieldToOthers() {
+    yielding_ = true;
+}
+
 void BlockWorker::run() {
-    if (yielding_) platform::yieldThreadPriority();
+    bool yielded = false;
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] { return !waiting_.empty() || ending_; });
@@ -73,6 +77,10 @@ void BlockWorker::run() {
         busy_ = true;
         changed_.notify_all();
         lock.unlock();
+        if (!yielded && yielding_) {
+            platform::yieldThreadPriority();
+            yielded = true;
+        }
         take_(block);
         lock.lock();
         busy_ = false;

@@ -3,6 +3,7 @@
 // over, through one function. The amount of block bytes waiting is bounded: past it the
 // giver waits, so a long movie does not pile its whole stream up in memory.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -14,9 +15,8 @@ struct Block;
 
 class BlockWorker {
   public:
-    // `take` gets every block and frees it; it runs on the worker's thread only. A
-    // `yielding` worker runs behind the process's other threads.
-    BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes, bool yielding = false);
+    // `take` gets every block and frees it; it runs on the worker's thread only.
+    BlockWorker(std::function<void(Block*)> take, size_t maxWaitingBytes);
     ~BlockWorker();  // finish(true)
     BlockWorker(const BlockWorker&) = delete;
     BlockWorker& operator=(const BlockWorker&) = delete;
@@ -25,6 +25,9 @@ class BlockWorker {
     bool start();
     // Hands a block over (waiting while too many bytes wait); the worker frees it.
     void give(Block* block);
+    // From the next block on, the worker runs behind the process's other threads (for
+    // work that can wait while they keep the processors busy). It cannot be undone.
+    void yieldToOthers();
     // Waits until every block given so far has been taken.
     void drain();
     // Ends the thread: after the blocks given so far, or at once with the waiting blocks
@@ -36,7 +39,7 @@ class BlockWorker {
 
     std::function<void(Block*)> take_;
     const size_t maxWaitingBytes_;
-    const bool yielding_;
+    std::atomic<bool> yielding_{false};
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Block*> waiting_;

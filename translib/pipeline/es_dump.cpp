@@ -215,10 +215,7 @@ bool giveAacToBackground(Block* block) {
     if (!b.worker) {
         b.failed = b.writeFailed = b.givenUp = false;
         b.channels = 0;
-        // The thread takes what the video decoder and the encoder leave of the
-        // processors: the audio is needed only after the video.
-        b.worker = std::make_unique<BlockWorker>(takeAacInBackground, kMaxWaitingAacBytes,
-                                                 /*yielding=*/true);
+        b.worker = std::make_unique<BlockWorker>(takeAacInBackground, kMaxWaitingAacBytes);
         if (!b.worker->start()) {
             b.worker.reset();
             b.enabled = false;
@@ -555,6 +552,10 @@ bool esdump_FinishAacDecoding(bool abandon) {
 
 bool esdump_AacThreadRunning() {
     return g_background.worker != nullptr;
+}
+
+void esdump_AacThreadBehindVideo() {
+    if (g_background.worker) g_background.worker->yieldToOthers();
 }
 
 bool esdump_WriteFailed() {

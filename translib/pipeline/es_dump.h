@@ -41,6 +41,11 @@ void esdump_DecodeAacInBackground(bool on);
 bool esdump_FinishAacDecoding(bool abandon);
 // True while the AAC thread of the job runs (it still writes the PCM file).
 bool esdump_AacThreadRunning();
+// The demultiplexer has delivered everything: from now on the AAC thread takes only what
+// the video decoder and the encoder leave of the processors (the audio is needed only
+// after the video). While the demultiplexer runs it may have to wait for the thread, so
+// the thread keeps its priority until then.
+void esdump_AacThreadBehindVideo();
 
 // True when a write of the current job's video stream or PCM audio came up short since
 // the sink was opened (the job must fail: data is lost).

@@ -34,7 +34,10 @@ void closeFile(FILE** file) {
 void closePcmFile() {
     ConversionContext& c = g_context;
     if (!c.isAac) esdump_FinishAacDecoding(true);
-    if (esdump_AacThreadRunning()) return;
+    if (esdump_AacThreadRunning()) {
+        esdump_AacThreadBehindVideo();
+        return;
+    }
     closeFile(&c.pcmFile);
     if (!c.isAac) removeJobFile(&c.pcmPath);
 }
