@@ -203,5 +203,7 @@ int runEncode(int argc, char** argv) {
         return kExitFailed;
     }
     std::printf("vops: %d\nbytes: %d\n", r.vops, r.bytes);
+    if (r.framesPastLimit > 0)
+        std::printf("frames past the handset limit: %d\n", r.framesPastLimit);
     return kExitOk;
 }

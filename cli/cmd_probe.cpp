@@ -42,6 +42,47 @@ bool isShortHeader(const std::vector<uint8_t>& es) {
     return es.size() >= 3 && es[0] == 0 && es[1] == 0 && (es[2] & 0xFC) == 0x80;
 }
 
+// Where the handset limit cuts the video of `sourceFrames` frames at `sourceFrameRate`, at
+// each target size (the size's frame rate, at most the source's): for the text report, "none"
+// or "video ends at 18:31 (128x96), 27:46 (128x128, 160x96) of 41:10"; for the JSON report,
+// an array of {"size", "frame_rate", "video_ends", "source_ends"}, empty when nothing is cut.
+void describeHandsetLimit(uint32_t sourceFrames, uint32_t sourceFrameRate, std::string* text,
+                          std::string* json) {
+    std::string ends, sizes, lastEnds, sourceEnds;
+    *json = "[";
+    auto closeGroup = [&] {
+        if (lastEnds.empty()) return;
+        ends += (ends.empty() ? "" : ", ") + lastEnds + " (" + sizes + ")";
+    };
+    for (const jobrules::TargetSize& size : jobrules::kTargetSizes) {
+        uint32_t rate = 0;
+        jobrules::frameRateForSize(size.width, size.height, &rate);
+        rate = std::min(rate, sourceFrameRate);
+        if (rate == 0) continue;
+        // The handset file's frame count, as the job computes it.
+        const int64_t frames = int64_t{sourceFrames} * rate / sourceFrameRate;
+        const jobrules::HandsetCut cut = jobrules::handsetCutOf(frames, rate);
+        if (!cut.cut) continue;
+        const std::string videoEnds = cut.videoEndsText();
+        if (sourceEnds.empty()) sourceEnds = cut.sourceEndsText();
+        if (videoEnds != lastEnds) {
+            closeGroup();
+            lastEnds = videoEnds;
+            sizes.clear();
+        }
+        sizes += (sizes.empty() ? "" : ", ") + std::string(size.optionText);
+        JsonObject o;
+        o.text("size", size.optionText);
+        o.number("frame_rate", rate);
+        o.text("video_ends", videoEnds);
+        o.text("source_ends", cut.sourceEndsText());
+        *json += (json->size() > 1 ? "," : "") + o.str();
+    }
+    closeGroup();
+    *json += "]";
+    *text = ends.empty() ? "none" : "video ends at " + ends + " of " + sourceEnds;
+}
+
 // The container's kind, from its first box: the major brand of an ftyp box, or
 // "QuickTime" for a movie that starts with another box.
 std::string containerOf(const std::string& path) {
@@ -141,6 +182,8 @@ Facts probeInWorker(const std::string& source) {
     f["frame_rate"] = std::to_string(c.videoFrameRate);
     f["average_frame_rate"] = std::to_string(c.videoAverageFrameRate);
     f["drift_question"] = prepared == 2 ? "yes" : "no";
+    describeHandsetLimit(prepared ? c.sourceFrames : 0, c.sourceFrameRate, &f["handset_limit"],
+                         &f["handset_limit_json"]);
     if (c.isAac) {
         f["audio_codec"] = "AAC";
         f["audio_rate"] = std::to_string(g_aacParams.rate);
@@ -229,6 +272,7 @@ const Field kFields[] = {
     {"audio_rate", "audio rate", true},
     {"audio_mode", "audio mode", false},
     {"drift_question", "drift question", false},
+    {"handset_limit", "handset limit", false},
     {"destination", "destination", false},
     {"verdict", "verdict", false},
 };
@@ -243,9 +287,11 @@ void printProbeHelp(FILE* out) {
         "Tells for each source, without converting it, what it holds and whether 'convert'\n"
         "takes it: the container, the video codec, picture size and frame rate, the audio\n"
         "codec, rate and mode, the average frame rate and whether the question about an\n"
-        "irregular frame rate will be asked, and a verdict: \"convertible\" or\n"
-        "\"not convertible: REASON\". The source is read as 'convert' reads it, into\n"
-        "temporary files that are removed; nothing is written beside it.\n"
+        "irregular frame rate will be asked, where the handset file's limit of 16667\n"
+        "pictures ends the video of a long source at each size (\"none\" when it does not),\n"
+        "and a verdict: \"convertible\" or \"not convertible: REASON\". The source is read\n"
+        "as 'convert' reads it, into temporary files that are removed; nothing is written\n"
+        "beside it.\n"
         "\n"
         "  --json                 one JSON object per source and line\n"
         "  -o, --output-dir DIR   the destination folder 'convert -o DIR' would use (for\n"
@@ -308,6 +354,9 @@ int runProbe(int argc, char** argv) {
             for (const Field& field : kFields) {
                 if (field.number)
                     o.number(field.key, std::atof(f[field.key].c_str()));
+                else if (std::strcmp(field.key, "handset_limit") == 0)
+                    o.raw(field.key,
+                          f["handset_limit_json"].empty() ? "[]" : f["handset_limit_json"]);
                 else if (std::strcmp(field.key, "drift_question") == 0)
                     o.boolean(field.key, f[field.key] == "yes");
                 else

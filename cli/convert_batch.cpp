@@ -85,7 +85,8 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-// The worker process: runs the job and reports "result done|failed|interrupted REASON".
+// The worker process: runs the job and reports "result done|failed|interrupted REASON"
+// (for a job that is done, its remark or nothing).
 [[noreturn]] void runWorker(const JobRequest& job, DriftAnswer drift, const WorkerEnds& ends,
                             ProgressSlot* slot, pid_t batch) {
     catchStopSignals(onWorkerSignal);
@@ -131,7 +132,10 @@ std::string oneLine(std::string text) {
 
     std::string word = "done";
     if (status != JobStatus::Done) word = jobCancelled() ? "interrupted" : "failed";
-    std::string reason = g_context.failure.empty() ? "the conversion failed" : g_context.failure;
+    // A job that is done carries its remark, if any, in place of a reason.
+    std::string reason = status == JobStatus::Done   ? g_context.remark
+                         : g_context.failure.empty() ? "the conversion failed"
+                                                     : g_context.failure;
     writeAll(ends.messages, "result " + word + " " + oneLine(reason) + "\n");
     _exit(0);
 }
@@ -328,6 +332,7 @@ void Batch::finish(size_t index) {
     std::string line;
     if (w.outcome == "done") {
         line = "done: " + output;
+        if (!w.reason.empty()) line += " (" + w.reason + ")";
     } else if (w.outcome == "interrupted") {
         line = "interrupted: " + output;
         if (!stopping_) stopAll();

@@ -21,11 +21,12 @@ struct BatchOptions {
 // What became of each job.
 enum class BatchOutcome { Done, Failed, Interrupted };
 
-// Runs the jobs and prints one line per job on standard output: "done: FILE",
-// "failed: FILE: REASON" or "interrupted: FILE". SIGINT, SIGTERM and SIGHUP stop the
-// running jobs (their temporary files and unfinished outputs are removed) and start no
-// new one. Returns the process exit status: 0 every job done, 1 any failed, 130
-// interrupted.
+// Runs the jobs and prints one line per job on standard output: "done: FILE" (with the
+// job's remark in brackets when it has one: "done: FILE (video ends at 34:43 of 41:10:
+// handset limit)"), "failed: FILE: REASON" or "interrupted: FILE". SIGINT, SIGTERM and
+// SIGHUP stop the running jobs (their temporary files and unfinished outputs are removed)
+// and start no new one. Returns the process exit status: 0 every job done, 1 any failed,
+// 130 interrupted.
 int runBatch(const std::vector<JobRequest>& jobs, const BatchOptions& options);
 
 // The exit status of an interrupted batch (128 + SIGINT, as shells report it).

@@ -100,4 +100,27 @@ TEST(JobChecks, SettingsAddTheMarginsOfEachDirection) {
     EXPECT_EQ(s.rotate, 0);
 }
 
+TEST(HandsetLimit, CutsOnlyPastTheLastPictureAndNamesBothEnds) {
+    struct Case {
+        int64_t frames;
+        uint32_t rate;
+        const char* note;  // "" when nothing is cut
+    };
+    const Case cases[] = {
+        {16667, 8, ""},
+        {16668, 8, "video ends at 34:43 of 34:44: handset limit"},
+        {16668, 10, "video ends at 27:46 of 27:47: handset limit"},
+        {19760, 8, "video ends at 34:43 of 41:10: handset limit"},
+        {100000, 15, "video ends at 18:31 of 1:51:07: handset limit"},
+        {100000, 0, ""},
+    };
+    for (const Case& c : cases) {
+        const jobrules::HandsetCut cut = jobrules::handsetCutOf(c.frames, c.rate);
+        EXPECT_EQ(cut.cut ? jobrules::handsetCutNote(cut) : "", c.note)
+            << c.frames << " " << c.rate;
+    }
+    EXPECT_EQ(jobrules::clockTimeOf(3599), "59:59");
+    EXPECT_EQ(jobrules::clockTimeOf(3600), "1:00:00");
+}
+
 }  // namespace

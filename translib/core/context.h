@@ -30,6 +30,9 @@ struct ConversionJobState {
     // Why the job failed, in a few words: the first error logged, or the reason the stage
     // that failed gives (noteJobFailure). "" while nothing failed.
     std::string failure;
+    // A remark on a job that is done, for the reports of its result: what the handset limit
+    // cut ("video ends at 34:43 of 41:10: handset limit"). "" when there is none.
+    std::string remark;
 
     // Settings of the current job.
     uint16_t cropLeft = 0;
@@ -89,6 +92,7 @@ struct ConversionJobState {
     uint8_t headerSize = 24;
     uint32_t fileTag = 0;
     uint32_t sourceFrameRate = 0;
+    uint32_t sourceFrames = 0;  // video samples of the source, before the frame-rate rule
 
     // Size of the frames in the decoded-pictures file, published by the video decoder.
     int32_t sourceWidth = 0;

@@ -3,6 +3,8 @@
 #include <strings.h>
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/job_files.h"
@@ -151,6 +153,39 @@ JobSettings settingsFor(int cropLeft, int cropRight, int cropTop, int cropBottom
     s.bitRate = bitRate;
     s.rotate = 0;
     return s;
+}
+
+HandsetCut handsetCutOf(int64_t handsetFrames, uint32_t frameRate) {
+    HandsetCut cut;
+    if (frameRate == 0 || handsetFrames <= kMaxHandsetPictures) return cut;
+    cut.cut = true;
+    cut.videoEnds = static_cast<double>(kMaxHandsetPictures) / frameRate;
+    cut.sourceEnds = static_cast<double>(handsetFrames) / frameRate;
+    return cut;
+}
+
+std::string HandsetCut::videoEndsText() const {
+    return clockTimeOf(static_cast<long>(std::floor(videoEnds)));
+}
+
+std::string HandsetCut::sourceEndsText() const {
+    return clockTimeOf(static_cast<long>(std::ceil(sourceEnds)));
+}
+
+std::string clockTimeOf(long seconds) {
+    if (seconds < 0) seconds = 0;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60,
+                      seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+    return text;
+}
+
+std::string handsetCutNote(const HandsetCut& cut) {
+    return "video ends at " + cut.videoEndsText() + " of " + cut.sourceEndsText() +
+           ": handset limit";
 }
 
 }  // namespace jobrules

@@ -37,6 +37,30 @@ inline constexpr uint32_t kDefaultBitRate = 100000;
 inline constexpr int kMaxCropHorizontal = 60;
 inline constexpr int kMaxCropVertical = 40;
 
+// The handset stream's time model: VOP times run from 0 to 50000 in steps of 3, so a
+// handset file holds at most this many pictures; the encoder stops after the last one.
+inline constexpr int32_t kMaxHandsetPictures = 16667;
+
+// Where the handset limit cuts a movie of `handsetFrames` pictures at `frameRate` frames per
+// second: the picture ends at kMaxHandsetPictures / frameRate seconds of the movie's
+// handsetFrames / frameRate. `cut` is false when the whole movie fits.
+struct HandsetCut {
+    bool cut = false;
+    double videoEnds = 0;   // seconds
+    double sourceEnds = 0;  // seconds
+    // As the reports write them: the picture's end in the last whole second it fills, the
+    // movie's end in the second it reaches into, so that the two never read alike.
+    std::string videoEndsText() const;
+    std::string sourceEndsText() const;
+};
+HandsetCut handsetCutOf(int64_t handsetFrames, uint32_t frameRate);
+
+// Whole seconds of a movie as the reports write them: "M:SS", or "H:MM:SS" from one hour on.
+std::string clockTimeOf(long seconds);
+
+// "video ends at 34:43 of 41:10: handset limit", the remark on a job the limit cut.
+std::string handsetCutNote(const HandsetCut& cut);
+
 // Target frames per second of a size (matched exactly); false, with *frameRate 10, for a
 // size not in the table.
 bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate);

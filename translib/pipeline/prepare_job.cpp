@@ -123,6 +123,7 @@ void demuxToFiles(const std::string& sourcePath) {
         static_cast<int>(c.videoFrameRate), static_cast<int>(c.videoAverageFrameRate));
 
     c.sourceFrameRate = c.videoAverageFrameRate;
+    c.sourceFrames = c.videoFrames;
     if (c.frameRate > c.sourceFrameRate) c.frameRate = c.sourceFrameRate;
     c.videoFrames = c.sourceFrameRate ? c.videoFrames * c.frameRate / c.sourceFrameRate : 0;
 

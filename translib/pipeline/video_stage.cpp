@@ -6,6 +6,7 @@
 // out as they would with the decoding done first, and a failed decoding drops it, as the
 // encoder would not have run.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <exception>
@@ -15,6 +16,7 @@
 
 #include "core/context.h"
 #include "core/job_files.h"
+#include "core/job_rules.h"
 #include "pipeline/job_driver.h"
 #include "pipeline/picture_queue.h"
 #include "platform/platform.h"
@@ -100,6 +102,21 @@ class EncoderThread {
     std::thread thread_;
 };
 
+// The encoder stopped at the handset stream's last picture and the source went on: one line
+// of the trace says where the picture ends, and the job's result carries it as a remark.
+void noteHandsetCut(ConversionContext& c, const EncoderResult& encoded) {
+    const jobrules::HandsetCut cut = jobrules::handsetCutOf(
+        std::max<int64_t>(c.headerFrames, int64_t{encoded.vops} + 1), c.frameRate);
+    if (!cut.cut) return;
+    const bool one = encoded.framesPastLimit == 1;
+    std::printf(
+        "handset limit: the video ends at %s of %s, %d source frame%s after it %s not "
+        "coded\n",
+        cut.videoEndsText().c_str(), cut.sourceEndsText().c_str(), encoded.framesPastLimit,
+        one ? "" : "s", one ? "is" : "are");
+    c.remark = jobrules::handsetCutNote(cut);
+}
+
 // The decoder of the job's stream, from its codec and the head of its stream file (the
 // decoder configuration and the first samples).
 VideoDecoderChoice chooseDecoder(const ConversionContext& c) {
@@ -170,10 +187,14 @@ int runVideoStage(const std::atomic<int32_t>** progressOut) {
                     noteJobFailure(encoded.message);
                     c.success = 0;
                 }
+                if (c.success && encoded.framesPastLimit > 0) noteHandsetCut(c, encoded);
                 // A stream that ends long before the movie's pictures do (lost in decoding)
                 // makes a file whose header promises pictures it does not hold: the job fails.
-                if (c.success && static_cast<int64_t>(encoded.vops) * kLeastShareOfPictures <
-                                     static_cast<int64_t>(c.headerFrames))
+                // Pictures past the handset limit are not lost.
+                const int64_t expected =
+                    std::min<int64_t>(c.headerFrames, jobrules::kMaxHandsetPictures);
+                if (c.success &&
+                    static_cast<int64_t>(encoded.vops) * kLeastShareOfPictures < expected)
                     logError(
                         "the video holds %d of the %d pictures the movie has at this frame rate",
                         encoded.vops, static_cast<int>(c.headerFrames));

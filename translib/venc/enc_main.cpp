@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "core/job_rules.h"
 #include "platform/trace.h"
 #include "venc/venc.h"
 
@@ -12,6 +13,9 @@ namespace {
 
 // The frame loop codes VOPs while the VOP time is at most this.
 constexpr int kLastVopTime = 50000;
+// With 3 ticks between two VOPs (the encoder's default) that is the handset limit.
+static_assert(kLastVopTime / 3 + 1 == jobrules::kMaxHandsetPictures,
+              "the VOP times 0, 3, ... up to kLastVopTime are the handset file's pictures");
 
 }  // namespace
 

@@ -56,6 +56,7 @@ class EncoderSession {
     // Runs the whole encoding; false when it failed.
     bool run();
     int codedVops() const { return m_encoded; }
+    int framesPastLimit() const { return m_framesPastLimit; }
     int32_t bytesWritten() const { return m_bytes; }
 
   private:
@@ -64,6 +65,7 @@ class EncoderSession {
     void allocateBuffers();
     bool frameLoop();
     SourceFrame prepareSourceFrame();
+    bool passFramesPastLimit();
     void codeIVop(int vopTime);
     void codePVop(int vopTime);
     // Codes every macroblock in raster order with code(column, row, mode record), keeping
@@ -99,6 +101,7 @@ class EncoderSession {
 
     int m_encoded = 0;
     int m_skipped = 0;
+    int m_framesPastLimit = 0;
     double m_psnrSum[3] = {0, 0, 0};
 };
 
@@ -335,7 +338,22 @@ bool EncoderSession::frameLoop() {
         if (!writeBlock(m_bs->buffer(), m_bs->byteCount())) return false;
         t += vol->iTicksPerFrame;
     }
+    if (running && !passFramesPastLimit()) return false;
     printSummary();
+    return true;
+}
+
+bool EncoderSession::passFramesPastLimit() {
+    for (;;) {
+        if (jobCancelled()) return false;
+        ++enc_g_uiSourceFrame;
+        if (!m_pictures.read(enc_g_uiSourceFrame, m_readBuffer.data(), m_sourceFrameBytes)) break;
+        ++m_framesPastLimit;
+        // The progress still counts the frames the frame rate keeps, so that it ends full.
+        if (m_job.progress &&
+            encKeepSourceFrame(enc_g_uiSourceFrame, m_job.frameRate, m_job.sourceFrameRate))
+            *m_job.progress += 1;
+    }
     return true;
 }
 
@@ -500,6 +518,7 @@ EncoderResult encodeVideo(PictureSource& source, FILE* output, const EncoderJob&
         result.ok = false;
     }
     result.vops = session.codedVops();
+    result.framesPastLimit = session.framesPastLimit();
     result.bytes = session.bytesWritten();
     if (!result.ok) result.message = "the encoder failed on " + source.name();
     return result;

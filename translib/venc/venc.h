@@ -36,7 +36,10 @@ struct EncoderJob {
 
 struct EncoderResult {
     bool ok = false;
-    int vops = 0;         // VOPs coded
+    int vops = 0;  // VOPs coded
+    // Source frames after the last VOP the handset stream's time model allows: read to
+    // the end of the pictures and not coded.
+    int framesPastLimit = 0;
     int32_t bytes = 0;    // bytes of stream written (counted in 32 bits, wrapping)
     std::string message;  // why the run failed (the encoder's own lines are printed)
 };
