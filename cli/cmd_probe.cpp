@@ -191,6 +191,8 @@ Facts probeInWorker(const std::string& source, int targetWidth, int targetHeight
         if (!r.ok) noteJobFailure(decoderFailureReason(r));
     }
     const bool convertible = prepared && decoded;
+    // A picture refused before it was decoded (too large, say): the size its track declares.
+    if (width == 0 || height == 0) declaredPictureSize(source, &width, &height);
     removeJobFilesAndOutput();
     rmdir(dir.c_str());
 

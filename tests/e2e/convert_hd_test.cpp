@@ -21,6 +21,7 @@
 
 #include "e2e_util.h"
 #include "platform/platform.h"
+#include "testing/library_sources.h"
 
 namespace {
 
@@ -314,6 +315,16 @@ TEST(ConvertHdTest, ProbeTellsAspectRatioAndFits) {
                                "bars above and below\""),
               std::string::npos)
         << json.output;
+    // A picture larger than the converter takes: refused, with the size its track declares.
+    const std::string large = testing_util::librarySource("h264_wide_1936x1088_aac.mp4");
+    ASSERT_FALSE(large.empty());
+    const auto refused = e2e::cli("probe " + shellQuote(large));
+    EXPECT_EQ(refused.exitCode, 1);
+    for (const char* line : {"  width: 1936\n", "  height: 1088\n",
+                             "  verdict: not convertible: the picture is larger than 1920x1088 "
+                             "(1936x1088), not supported\n"})
+        EXPECT_NE(refused.output.find(line), std::string::npos) << line << refused.output;
+    EXPECT_EQ(e2e::leftovers(large), std::vector<std::string>());
 }
 
 // Margins beyond the dialogs' 60 and 40: taken for a source wider than 352 pixels up to a
