@@ -98,6 +98,27 @@ case "$mode" in
     done
     uptime
     ;;
+  hd)
+    # A phone recording: 30 s of 1080p 30 fps H.264 high profile with AAC stereo, converted
+    # to 176x144 (area-averaged reduction, then the linear scaler), against ffmpeg's
+    # single-threaded transcode with its area scaler. Prints the peak memory of ours too.
+    uptime
+    src="$work/hd-src.mp4"
+    ff -f lavfi -i "testsrc2=size=1920x1080:rate=30:duration=30" \
+      -f lavfi -i "sine=frequency=440:sample_rate=48000:beep_factor=2:duration=30" \
+      -c:v libx264 -profile:v high -preset veryfast -b:v 8M -pix_fmt yuv420p \
+      -c:a aac -ac 2 -b:a 128k "$src"
+    mkdir -p "$work/out"
+    ours=$(seconds "$cli" convert -q -y -s 176x144 -o "$work/out" "$src")
+    theirs=$(seconds ffmpeg -nostdin -hide_banner -loglevel error -y -threads 1 -i "$src" \
+      -vf scale=176:144:flags=area -r 8 -c:v mpeg4 -b:v 100k -c:a adpcm_ima_wav -ar 16000 -ac 1 \
+      "$work/out.avi")
+    report hd "$ours" "$theirs"
+    peak=$( { /usr/bin/time -f '%M' "$cli" convert -q -y -s 176x144 -o "$work/out" "$src" \
+      >/dev/null; } 2>&1 | tail -1)
+    python3 -c "print('hd       kinolite peak memory %.1f MB' % ($peak / 1024))"
+    uptime
+    ;;
   *)
     echo "usage: bench/compare-ffmpeg.sh MODE [BUILD_DIR]" >&2
     exit 2

@@ -1,8 +1,12 @@
 // kinolite-cli convert [options] SOURCE...: converts each source into a handset movie
 // file, one job after the other, the way the job list's worker does.
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +16,9 @@
 #include "commands.h"
 #include "convert_batch.h"
 #include "core/job_rules.h"
+#include "core/picture_fit.h"
 #include "file_util.h"
+#include "pipeline/job_driver.h"
 #include "pipeline/job_runner.h"
 #include "platform/platform.h"
 
@@ -24,6 +30,7 @@ struct ConvertOptions {
     uint16_t width = jobrules::kDefaultWidth, height = jobrules::kDefaultHeight;
     uint32_t bitRate = jobrules::kDefaultBitRate;
     int crop[4] = {0, 0, 0, 0};  // left, right, top, bottom
+    PictureFit fit = PictureFit::Stretch;
     BatchOptions batch;
     bool haveWorkers = false;
     std::vector<std::string> sources;
@@ -108,6 +115,10 @@ int parseOptions(int argc, char** argv, ConvertOptions* o) {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (!parseCrop(value, o))
                 return usageError("crop '%s' is not four numbers L,R,T,B", value.c_str());
+        } else if (arg == "--fit") {
+            if (!takeValue(arg.c_str())) return kExitUsage;
+            if (!pictureFitOfName(value, &o->fit))
+                return usageError("fit '%s' is not one of stretch, pad, crop", value.c_str());
         } else if (arg == "-j" || arg == "--jobs") {
             if (!takeValue(arg.c_str())) return kExitUsage;
             if (value.empty() || value.size() > 4 ||
@@ -153,6 +164,78 @@ int dialogMessage(int id, const std::string& about = std::string()) {
     return kExitUsage;
 }
 
+// The picture size a source declares, read in a worker process (the demultiplexer keeps
+// process-wide state and traces what it reads); false when it cannot be told.
+bool sourcePictureSize(const std::string& source, int* width, int* height) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return false;
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            dup2(null, 1);
+            dup2(null, 2);
+            close(null);
+        }
+        int size[2] = {0, 0};
+        if (!declaredPictureSize(source, &size[0], &size[1])) size[0] = size[1] = 0;
+        writeAll(fds[1], std::string(reinterpret_cast<const char*>(size), sizeof size));
+        _exit(0);
+    }
+    close(fds[1]);
+    int size[2] = {0, 0};
+    size_t got = 0;
+    while (got < sizeof size) {
+        const ssize_t n = read(fds[0], reinterpret_cast<char*>(size) + got, sizeof size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (got != sizeof size || size[0] <= 0 || size[1] <= 0) return false;
+    *width = size[0];
+    *height = size[1];
+    return true;
+}
+
+// Margins beyond the dialogs' limits are for larger pictures: a source that declares a
+// picture wider than jobrules::kWideCropSourceWidth takes them up to a quarter of its size
+// (*wide set: the job checks them again against the pictures it decodes). Returns kExitOk
+// with *wide, or the status of the message shown: the dialog's own for a smaller picture.
+int checkWideCrop(const ConvertOptions& o, const std::string& source, bool* wide) {
+    const int* m = o.crop;
+    *wide = false;
+    if (m[0] <= jobrules::kMaxCropHorizontal && m[1] <= jobrules::kMaxCropHorizontal &&
+        m[2] <= jobrules::kMaxCropVertical && m[3] <= jobrules::kMaxCropVertical)
+        return kExitOk;
+    int width = 0, height = 0;
+    if (!sourcePictureSize(source, &width, &height) || width <= jobrules::kWideCropSourceWidth)
+        return kExitOk;  // the dialog's checks tell
+    if (jobrules::cropFitsSource(m[0], m[1], m[2], m[3], width, height, true)) {
+        *wide = true;
+        return kExitOk;
+    }
+    std::fprintf(stderr,
+                 "kinolite-cli convert: %s: crop margins of a %dx%d picture may be up to a "
+                 "quarter of its width and height (%d at the left and right, %d at the top and "
+                 "bottom)\n",
+                 source.c_str(), width, height,
+                 std::max(width / jobrules::kWideCropShare, jobrules::kMaxCropHorizontal),
+                 std::max(height / jobrules::kWideCropShare, jobrules::kMaxCropVertical));
+    return kExitUsage;
+}
+
 // Checks the jobs as the settings dialog checks each one; returns kExitOk or the status
 // of the message shown.
 int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
@@ -164,10 +247,15 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
         jobrules::JobFields fields;
         fields.source = source;
         fields.destination = jobOutputPath(job);
-        fields.cropLeft = o.crop[0];
-        fields.cropRight = o.crop[1];
-        fields.cropTop = o.crop[2];
-        fields.cropBottom = o.crop[3];
+        bool wideCrop = false;
+        const int status = checkWideCrop(o, source, &wideCrop);
+        if (status != kExitOk) return status;
+        if (!wideCrop) {  // wide margins are checked against the source's picture
+            fields.cropLeft = o.crop[0];
+            fields.cropRight = o.crop[1];
+            fields.cropTop = o.crop[2];
+            fields.cropBottom = o.crop[3];
+        }
         int message = jobrules::checkJobFields(fields, destinations, -1);
         if (message == jobrules::kMsgAlreadyQueued) {
             // Refused before anything is converted: the second job would replace the
@@ -183,6 +271,8 @@ int buildJobs(const ConvertOptions& o, std::vector<JobRequest>* jobs) {
             return dialogMessage(jobrules::kMsgSourceMissing, source);
         job.settings = jobrules::settingsFor(o.crop[0], o.crop[1], o.crop[2], o.crop[3], o.width,
                                              o.height, o.bitRate);
+        job.settings.fit = o.fit;
+        job.settings.wideCrop = wideCrop ? 1 : 0;
         destinations.push_back(fields.destination);
         jobs->push_back(job);
     }
@@ -213,7 +303,14 @@ void printConvertHelp(FILE* out) {
         "  -s, --size WxH         128x96 (default), 128x128, 160x96, 160x128 or 176x144\n"
         "  -b, --bitrate N        video bits per second: 100000 (default), 80000 or 50000\n"
         "  -c, --crop L,R,T,B     pixels cut from the left, right, top and bottom edges\n"
-        "                         (0 to 60 horizontally, 0 to 40 vertically; default 0,0,0,0)\n"
+        "                         (0 to 60 horizontally, 0 to 40 vertically; default 0,0,0,0;\n"
+        "                         for sources wider than 352 pixels up to a quarter of the\n"
+        "                         picture's width and height)\n"
+        "      --fit MODE         how a picture of another aspect ratio than the handset size\n"
+        "                         fills it, after the crop: stretch (default: the whole\n"
+        "                         picture, distorted), pad (the whole picture, its aspect\n"
+        "                         ratio kept, black bars around it) or crop (the size\n"
+        "                         filled, its aspect ratio kept, the overflow cut evenly)\n"
         "  -y, --yes              convert sources whose frame rate is irregular (audio and\n"
         "  -n, --no               video may drift apart) / fail them; without either the\n"
         "                         question is asked on a terminal, one job at a time,\n"

@@ -28,6 +28,7 @@
 #include "pipeline/job_runner.h"
 #include "platform/platform.h"
 #include "vdec/vdec.h"
+#include "venc/enc_prepare.h"
 
 namespace {
 
@@ -121,8 +122,73 @@ std::string amrMode(const std::vector<uint8_t>& frames, size_t bytes) {
     return std::string(kModeRates[lowest]) + " to " + kModeRates[highest] + " kbit/s";
 }
 
+// Counts the decoded pictures and lets them go: probing writes no picture anywhere.
+class DiscardingSink : public PictureSink {
+  public:
+    bool put(const DecodedPicture&) override { return true; }
+};
+
+// "16:9 (1.78)": the picture's width to height in lowest terms, and as a number.
+std::string aspectRatioText(int width, int height) {
+    if (width <= 0 || height <= 0) return "unknown";
+    int a = width, b = height;
+    while (b != 0) {
+        const int t = a % b;
+        a = b;
+        b = t;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%d:%d (%.2f)", width / a, height / a,
+                  static_cast<double>(width) / height);
+    return text;
+}
+
+// What a fit makes of a width x height picture at the target size, in a few words.
+std::string fitText(PictureFit fit, int width, int height, int targetWidth, int targetHeight) {
+    if (width <= 0 || height <= 0) return "unknown";
+    EncCropWindow whole;
+    whole.width = width;
+    whole.height = height;
+    const EncFitGeometry g = encFitGeometryOf(whole, targetWidth, targetHeight, fit);
+    char text[200];
+    if (fit == PictureFit::Stretch) {
+        // How much wider (or taller) than in the source the picture looks.
+        const double widened = (static_cast<double>(targetWidth) * height) /
+                               (static_cast<double>(targetHeight) * width);
+        if (widened > 1.005)
+            std::snprintf(text, sizeof text, "whole picture to %dx%d, %.2f times as wide",
+                          targetWidth, targetHeight, widened);
+        else if (widened < 0.995)
+            std::snprintf(text, sizeof text, "whole picture to %dx%d, %.2f times as tall",
+                          targetWidth, targetHeight, 1.0 / widened);
+        else
+            std::snprintf(text, sizeof text, "whole picture to %dx%d, aspect ratio kept",
+                          targetWidth, targetHeight);
+    } else if (fit == PictureFit::Pad) {
+        const char* bars = g.innerWidth < targetWidth     ? ", black bars left and right"
+                           : g.innerHeight < targetHeight ? ", black bars above and below"
+                                                          : ", no bars";
+        std::snprintf(text, sizeof text, "whole picture to %dx%d at %d,%d of %dx%d%s", g.innerWidth,
+                      g.innerHeight, g.innerLeft, g.innerTop, targetWidth, targetHeight, bars);
+    } else {
+        const int cutColumns = width - g.window.width, cutRows = height - g.window.height;
+        if (cutColumns > 0)
+            std::snprintf(text, sizeof text,
+                          "%dx%d of the picture to %dx%d, %d columns cut at the left and right",
+                          g.window.width, g.window.height, targetWidth, targetHeight, cutColumns);
+        else if (cutRows > 0)
+            std::snprintf(text, sizeof text,
+                          "%dx%d of the picture to %dx%d, %d rows cut at the top and bottom",
+                          g.window.width, g.window.height, targetWidth, targetHeight, cutRows);
+        else
+            std::snprintf(text, sizeof text, "whole picture to %dx%d, nothing cut", targetWidth,
+                          targetHeight);
+    }
+    return text;
+}
+
 // Runs in the worker: everything convert's preparation and video decoding learn.
-Facts probeInWorker(const std::string& source) {
+Facts probeInWorker(const std::string& source, int targetWidth, int targetHeight) {
     Facts f;
     ConversionContext& c = g_context;
     resetJob();
@@ -156,18 +222,18 @@ Facts probeInWorker(const std::string& source) {
         DecoderOptions options;
         options.removeRefusedStream = true;
         choice = chooseVideoDecoder(c.videoCodec, es.data(), es.size());
-        if (createDecodedPicturesFile()) {
-            const DecoderResult r =
-                choice.kind == VideoDecoderKind::Own
-                    ? runDecoderOnFile(c.videoEsPath, c.picturesPath, options)
-                    : runLibraryDecoderOnFile(c.videoEsPath, c.picturesPath, choice.kind);
-            width = r.width;
-            height = r.height;
-            decoded = r.ok;
-            if (!r.ok) noteJobFailure(decoderFailureReason(r));
-        }
+        DiscardingSink sink;
+        const DecoderResult r = choice.kind == VideoDecoderKind::Own
+                                    ? runDecoder(c.videoEsPath, sink, options)
+                                    : runLibraryDecoder(c.videoEsPath, sink, choice.kind);
+        width = r.width;
+        height = r.height;
+        decoded = r.ok;
+        if (!r.ok) noteJobFailure(decoderFailureReason(r));
     }
     const bool convertible = prepared && decoded;
+    // A picture refused before it was decoded (too large, say): the size its track declares.
+    if (width == 0 || height == 0) declaredPictureSize(source, &width, &height);
     removeJobFilesAndOutput();
     rmdir(dir.c_str());
 
@@ -179,6 +245,10 @@ Facts probeInWorker(const std::string& source) {
     f["video_decoder"] = es.empty() ? "none" : videoDecoderName(choice.kind);
     f["width"] = std::to_string(width);
     f["height"] = std::to_string(height);
+    f["aspect_ratio"] = aspectRatioText(width, height);
+    for (PictureFit fit : {PictureFit::Stretch, PictureFit::Pad, PictureFit::Crop})
+        f[std::string("fit_") + pictureFitName(fit)] =
+            fitText(fit, width, height, targetWidth, targetHeight);
     f["frame_rate"] = std::to_string(c.videoFrameRate);
     f["average_frame_rate"] = std::to_string(c.videoAverageFrameRate);
     f["drift_question"] = prepared == 2 ? "yes" : "no";
@@ -205,7 +275,7 @@ Facts probeInWorker(const std::string& source) {
 }
 
 // Probes one source in a worker process; the facts come back as "key\tvalue" lines.
-Facts probe(const std::string& source) {
+Facts probe(const std::string& source, int targetWidth, int targetHeight) {
     int fds[2];
     if (pipe(fds) != 0) return {{"verdict", "not convertible: cannot start a worker process"}};
     std::fflush(stdout);
@@ -220,7 +290,7 @@ Facts probe(const std::string& source) {
             close(null);
         }
         std::string text;
-        for (const auto& kv : probeInWorker(source)) {
+        for (const auto& kv : probeInWorker(source, targetWidth, targetHeight)) {
             std::string value = kv.second;
             for (char& ch : value)
                 if (ch == '\n' || ch == '\t') ch = ' ';
@@ -266,6 +336,10 @@ const Field kFields[] = {
     {"video_decoder", "video decoder", false},
     {"width", "width", true},
     {"height", "height", true},
+    {"aspect_ratio", "aspect ratio", false},
+    {"fit_stretch", "fit stretch", false},
+    {"fit_pad", "fit pad", false},
+    {"fit_crop", "fit crop", false},
     {"frame_rate", "frame rate", true},
     {"average_frame_rate", "average frame rate", true},
     {"audio_codec", "audio codec", false},
@@ -282,20 +356,23 @@ const Field kFields[] = {
 void printProbeHelp(FILE* out) {
     std::fprintf(
         out,
-        "Usage: kinolite-cli probe [--json] [-o DIR] SOURCE...\n"
+        "Usage: kinolite-cli probe [--json] [-o DIR] [-s WxH] SOURCE...\n"
         "\n"
         "Tells for each source, without converting it, what it holds and whether 'convert'\n"
         "takes it: the container, the video codec, picture size and frame rate, the audio\n"
         "codec, rate and mode, the average frame rate and whether the question about an\n"
         "irregular frame rate will be asked, where the handset file's limit of 16667\n"
         "pictures ends the video of a long source at each size (\"none\" when it does not),\n"
-        "and a verdict: \"convertible\" or \"not convertible: REASON\". The source is read\n"
-        "as 'convert' reads it, into temporary files that are removed; nothing is written\n"
-        "beside it.\n"
+        "the picture's aspect ratio and what each 'convert --fit' does with it at the\n"
+        "handset size, and a verdict: \"convertible\" or \"not convertible: REASON\". The\n"
+        "source is read as 'convert' reads it, into temporary files that are removed;\n"
+        "nothing is written beside it.\n"
         "\n"
         "  --json                 one JSON object per source and line\n"
         "  -o, --output-dir DIR   the destination folder 'convert -o DIR' would use (for\n"
         "                         the destination and the collision check)\n"
+        "  -s, --size WxH         the handset size the fits are told for: 128x96 (default),\n"
+        "                         128x128, 160x96, 160x128 or 176x144\n"
         "\n"
         "Exit status: 0 when every source is convertible, 1 when any is not, 2 for usage\n"
         "errors.\n");
@@ -305,6 +382,7 @@ int runProbe(int argc, char** argv) {
     bool json = false;
     std::string outDir;
     bool haveOutDir = false;
+    int targetWidth = jobrules::kDefaultWidth, targetHeight = jobrules::kDefaultHeight;
     std::vector<std::string> sources;
     for (int i = 0; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -317,6 +395,21 @@ int runProbe(int argc, char** argv) {
             }
             outDir = argv[++i];
             haveOutDir = true;
+        } else if (arg == "-s" || arg == "--size") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "kinolite-cli probe: %s needs a value\n", arg.c_str());
+                return kExitUsage;
+            }
+            const int index = jobrules::sizeIndexOfText(argv[++i]);
+            if (index < 0) {
+                std::fprintf(stderr,
+                             "kinolite-cli probe: size '%s' is not one of 128x96, 128x128, "
+                             "160x96, 160x128, 176x144\n",
+                             argv[i]);
+                return kExitUsage;
+            }
+            targetWidth = jobrules::kTargetSizes[index].width;
+            targetHeight = jobrules::kTargetSizes[index].height;
         } else if (arg.size() > 1 && arg[0] == '-') {
             std::fprintf(stderr, "kinolite-cli probe: unknown option '%s'\n", arg.c_str());
             return kExitUsage;
@@ -337,7 +430,7 @@ int runProbe(int argc, char** argv) {
 
     bool allConvertible = true;
     for (size_t i = 0; i < sources.size(); ++i) {
-        Facts f = probe(sources[i]);
+        Facts f = probe(sources[i], targetWidth, targetHeight);
         f["destination"] = destinations[i];
         // Two sources of the batch that would write one file.
         for (size_t j = 0; j < sources.size(); ++j) {

@@ -87,6 +87,27 @@ TEST(JobChecks, CropTextsAndMessages) {
     EXPECT_STREQ(messageText(4242), "");
 }
 
+// The dialogs' limits hold for every source; the command line's wider margins only for
+// sources wider than 352 pixels, up to a quarter of their width and height.
+TEST(JobChecks, WideMarginsFollowTheSourceSize) {
+    const struct {
+        int left, right, top, bottom, width, height;
+        bool wide, fits;
+    } cases[] = {
+        {60, 60, 40, 40, 176, 144, false, true},      {61, 0, 0, 0, 176, 144, false, false},
+        {0, 0, 0, 41, 1920, 1080, false, false},      {61, 0, 0, 0, 352, 288, true, false},
+        {88, 0, 0, 0, 353, 288, true, true},          {89, 0, 0, 0, 353, 288, true, false},
+        {480, 480, 270, 270, 1920, 1080, true, true}, {0, 481, 0, 0, 1920, 1080, true, false},
+        {0, 0, 0, 271, 1920, 1080, true, false},      {60, 0, 40, 0, 400, 100, true, true},
+        {0, 0, -1, 0, 800, 480, true, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cropFitsSource(c.left, c.right, c.top, c.bottom, c.width, c.height, c.wide),
+                  c.fits)
+            << c.left << "," << c.right << "," << c.top << "," << c.bottom << " of " << c.width
+            << "x" << c.height << (c.wide ? " wide" : "");
+}
+
 TEST(JobChecks, SettingsAddTheMarginsOfEachDirection) {
     JobSettings s = settingsFor(4, 6, 8, 2, 160, 128, 80000);
     EXPECT_EQ(s.cropLeft, 4);

@@ -55,8 +55,8 @@ const LibrarySource kLibrarySources[] = {
      "copy", "3gp"},
     {"mpeg4_asp_vga_amrnb.3gp", 640, 480, true, "-c:v mpeg4 -bf 1 -q:v 6", "nb", "copy", "3gp"},
     // Larger than the converter takes.
-    {"h264_svga_aac.mp4", 800, 600, false, "-c:v libx264 -profile:v baseline", "16000",
-     "aac -b:a 32k -ac 1", "mp4"},
+    {"h264_wide_1936x1088_aac.mp4", 1936, 1088, false,
+     "-c:v libx264 -profile:v baseline -preset ultrafast", "16000", "aac -b:a 32k -ac 1", "mp4"},
 };
 const size_t kLibrarySourceCount = sizeof(kLibrarySources) / sizeof(kLibrarySources[0]);
 

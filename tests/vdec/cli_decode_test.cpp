@@ -61,12 +61,12 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
     testing_util::writeFile(dir.file("junk.m4v"), {0x12, 0x34, 0x56});
     // A picture size the decoder refuses: the stream is the user's and stays.
     vdec_test::VolFields wide;
-    wide.width = 800;
-    wide.height = 600;
+    wide.width = 1936;  // wider than 1920
+    wide.height = 1088;
     vdec_test::BitWriter w;
     vdec_test::writeSequenceHeaders(&w, wide);
     vdec_test::writeFlatIntraVop(&w, wide);
-    testing_util::writeFile(dir.file("svga.m4v"), w.bytes());
+    testing_util::writeFile(dir.file("wide.m4v"), w.bytes());
     const struct {
         const char* name;
         std::string input;
@@ -76,7 +76,7 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
         {"refused stream", dir.file("junk.m4v"), dir.file("a.yuv"),
          "no video object layer or short video header found!"},
         {"missing input", dir.file("missing.m4v"), dir.file("b.yuv"), "cannot read"},
-        {"refused size", dir.file("svga.m4v"), dir.file("d.yuv"), "the decoder refused"},
+        {"refused size", dir.file("wide.m4v"), dir.file("d.yuv"), "the decoder refused"},
         {"missing output directory", testing_util::fixturePath("vdec/h263_qcif.h263"),
          dir.file("nowhere/c.yuv"), "cannot write"},
     };
@@ -88,7 +88,7 @@ TEST(CliDecodeTest, FailuresExitOneAndLeaveNothing) {
         EXPECT_NE(r.output.find(c.message), std::string::npos) << c.name << ": " << r.output;
         EXPECT_FALSE(testing_util::fileExists(c.output)) << c.name;
     }
-    EXPECT_TRUE(testing_util::fileExists(dir.file("svga.m4v")));
+    EXPECT_TRUE(testing_util::fileExists(dir.file("wide.m4v")));
     // An output that was there before a failed run stays as it was.
     testing_util::writeFile(dir.file("kept.yuv"), {1, 2, 3});
     auto r = runCommand(shellQuote(cliPath()) + " decode " + shellQuote(dir.file("junk.m4v")) +

@@ -72,26 +72,32 @@ const VolCase kVolCases[] = {
     {"verid2", [](VolFields* v) { v->verId = 2; }, true, "NEWPRED: OFF.\n\n", false},
     {"width176", [](VolFields* v) { v->width = 176; }, true, "", false},
     {"width177", [](VolFields* v) { v->width = 177; }, true, "", false},
-    {"largest_720x576",
+    {"largest_1920x1088",
      [](VolFields* v) {
-         v->width = 720;
-         v->height = 576;
+         v->width = 1920;
+         v->height = 1088;
      },
      true, "", false},
-    {"width721_refused",
+    {"portrait_544x960",
      [](VolFields* v) {
-         v->width = 721;
-         v->height = 576;
+         v->width = 544;
+         v->height = 960;
      },
-     false, "picture size 721x576 is larger than 720x576, not supported!\n", true},
+     true, "", false},
+    {"width1921_refused",
+     [](VolFields* v) {
+         v->width = 1921;
+         v->height = 1088;
+     },
+     false, "picture size 1921x1088 is larger than 1920x1088, not supported!\n", true},
     {"width100_height50",
      [](VolFields* v) {
          v->width = 100;
          v->height = 50;
      },
      true, "", false},
-    {"height577_refused", [](VolFields* v) { v->height = 577; }, false,
-     "picture size 176x577 is larger than 720x576, not supported!\n", true},
+    {"height1089_refused", [](VolFields* v) { v->height = 1089; }, false,
+     "picture size 176x1089 is larger than 1920x1088, not supported!\n", true},
     {"zero_height", [](VolFields* v) { v->height = 0; }, false,
      "picture size 176x0 is not supported!\n", false},
     {"fixed_vop_rate", [](VolFields* v) { v->fixedVopRate = 1; }, true, "", false},

@@ -73,7 +73,7 @@ const PictureHeaderCase kPictureHeaderCases[] = {
     {"source_format_6", kSourceFormat, 6, 3, "H.263 source format not legal\n", false},
     {"source_format_7", kSourceFormat, 7, 3, "H.263 source format not legal\n", false},
     {"16cif_is_too_large", kSourceFormat, 5, 3,
-     "picture size 1408x1152 is larger than 720x576, not supported!\n", true},
+     "picture size 1408x1152 is larger than 1920x1088, not supported!\n", true},
     {"option_bits", kOptionBits, 1, 4, "four_reserved_zero_bits are not zero\n", false},
     {"cpm", kCpm, 1, 1, "zero_bit is not zero\n", false},
 };

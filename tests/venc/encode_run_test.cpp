@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/context.h"
 #include "testing/test_util.h"
 #include "venc/venc.h"
 #include "venc_test_util.h"
@@ -338,6 +339,46 @@ TEST(EncodeRunTest, FailuresFailTheJob) {
                                        [](EncVolMode&, EncVopMode&) {});
     EXPECT_EQ(run.success, 0);
     EXPECT_TRUE(run.stream.empty());
+}
+
+// The command line's margins for larger pictures are checked against the pictures the
+// encoder is given: up to a quarter of a source wider than 352 pixels, the dialogs' 60 and
+// 40 for smaller ones.
+TEST(EncodeRunTest, WideMarginsAreCheckedAgainstTheSource) {
+    TempDir dir;
+    const struct {
+        int sw, sh;
+        uint16_t left, right, top, bottom;
+        bool ok;
+    } cases[] = {
+        {176, 144, 60, 0, 40, 0, true},  {176, 144, 61, 0, 0, 0, false},
+        {352, 288, 0, 0, 0, 41, false},  {400, 240, 100, 100, 60, 60, true},
+        {400, 240, 0, 101, 0, 0, false}, {400, 240, 0, 0, 61, 0, false},
+    };
+    for (const auto& c : cases) {
+        const std::string input = dir.file("wide.yuv");
+        venc_test::makeFlatInput(input, c.sw, c.sh, {1, 2});
+        const std::string stream = dir.file("wide.m4v");
+        FILE* out = std::fopen(stream.c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        venc_test::ModeRecords records;
+        encResetSourceFrameNumber();
+        EncoderJob job = sourceJob(c.sw, c.sh, 8, 8);
+        job.cropLeft = c.left;
+        job.cropHorizontal = static_cast<uint16_t>(c.left + c.right);
+        job.cropTop = c.top;
+        job.cropVertical = static_cast<uint16_t>(c.top + c.bottom);
+        job.wideCrop = 1;
+        resetJob();  // the job's failure is the first error it logs
+        const EncoderResult r = encodeVideo(input, out, job);
+        std::fclose(out);
+        EXPECT_EQ(r.ok, c.ok) << c.sw << "x" << c.sh << " " << c.left << "," << c.right << ","
+                              << c.top << "," << c.bottom;
+        if (!c.ok) {
+            EXPECT_NE(g_context.failure.find("are too wide for the"), std::string::npos)
+                << g_context.failure;
+        }
+    }
 }
 
 TEST(EncodeRunTest, ShortWriteEndsTheRun) {

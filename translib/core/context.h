@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/picture_fit.h"
+
 // The settings of one job, built by the job list's worker from a list row.
 struct JobSettings {
     uint16_t cropLeft = 0;        // pixels removed at the left edge of the decoded picture
@@ -18,8 +20,12 @@ struct JobSettings {
     int8_t cropEnabled = 1;       // non-zero: crop before scaling
     uint16_t width = 128;         // target picture size
     uint16_t height = 96;
-    uint32_t bitRate = 100000;  // target video bits per second
-    uint8_t rotate = 0;         // always 0: no picture is ever rotated
+    uint32_t bitRate = 100000;             // target video bits per second
+    uint8_t rotate = 0;                    // always 0: no picture is ever rotated
+    PictureFit fit = PictureFit::Stretch;  // how the cropped picture fills the target size
+    // The command line's margins: up to a quarter of the picture for sources wider than
+    // jobrules::kWideCropSourceWidth (checked once the picture size is known).
+    int8_t wideCrop = 0;
 };
 
 // Everything of the context that belongs to one job; resetJob() puts it back to these
@@ -44,6 +50,8 @@ struct ConversionJobState {
     uint16_t height = 0;
     uint32_t bitRate = 0;
     uint8_t rotate = 0;
+    PictureFit fit = PictureFit::Stretch;
+    int8_t wideCrop = 0;
     uint32_t frameRate = 0;  // target frames per second, from the frame-rate table
 
     // Names of the job. Directories end in '/'.

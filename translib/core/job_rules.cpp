@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -138,6 +139,17 @@ int cropValueOfText(const std::string& text) {
         value = value * 10 + (ch - '0');
     }
     return value;
+}
+
+bool cropFitsSource(int left, int right, int top, int bottom, int sourceWidth, int sourceHeight,
+                    bool wide) {
+    int horizontal = kMaxCropHorizontal, vertical = kMaxCropVertical;
+    if (wide && sourceWidth > kWideCropSourceWidth) {
+        horizontal = std::max(horizontal, sourceWidth / kWideCropShare);
+        vertical = std::max(vertical, sourceHeight / kWideCropShare);
+    }
+    return left >= 0 && right >= 0 && top >= 0 && bottom >= 0 && left <= horizontal &&
+           right <= horizontal && top <= vertical && bottom <= vertical;
 }
 
 JobSettings settingsFor(int cropLeft, int cropRight, int cropTop, int cropBottom, uint16_t width,

@@ -61,6 +61,17 @@ std::string clockTimeOf(long seconds);
 // "video ends at 34:43 of 41:10: handset limit", the remark on a job the limit cut.
 std::string handsetCutNote(const HandsetCut& cut);
 
+// The command line's margins for larger pictures: on a source wider than
+// kWideCropSourceWidth (the widest the dialogs were made for) each margin may reach a
+// quarter of the picture's width (left, right) or height (top, bottom), and never less
+// than the limits above.
+inline constexpr int kWideCropSourceWidth = 352;
+inline constexpr int kWideCropShare = 4;
+// Whether the margins suit a source of sourceWidth x sourceHeight: within the dialogs'
+// limits, or with `wide` set within the command line's limits for that source.
+bool cropFitsSource(int left, int right, int top, int bottom, int sourceWidth, int sourceHeight,
+                    bool wide);
+
 // Target frames per second of a size (matched exactly); false, with *frameRate 10, for a
 // size not in the table.
 bool frameRateForSize(uint16_t width, uint16_t height, uint32_t* frameRate);

@@ -17,6 +17,7 @@
 #include "core/context.h"
 #include "core/fourcc.h"
 #include "core/job_files.h"
+#include "core/source_limits.h"
 #include "demux/demux.h"
 #include "demux/demux_log.h"
 #include "pipeline/block_worker.h"
@@ -378,6 +379,16 @@ void esdump_Close(EsOut* out) {
 EsOutStream* esdump_Add(EsOut* out, const EsDescriptor* descriptor) {
     if (!out || !out->state || !descriptor) {
         logError("esdump_Add, invalidate parameters");
+        return nullptr;
+    }
+    if (descriptor->category == VIDEO_ES &&
+        (descriptor->video.width > sourcelimits::kMaxSourceWidth ||
+         descriptor->video.height > sourcelimits::kMaxSourceHeight)) {
+        // Refused before its stream file exists: nothing of this video is written.
+        logError("the picture is larger than %dx%d (%dx%d), not supported",
+                 sourcelimits::kMaxSourceWidth, sourcelimits::kMaxSourceHeight,
+                 static_cast<int>(descriptor->video.width),
+                 static_cast<int>(descriptor->video.height));
         return nullptr;
     }
     EsOutStream* record = nullptr;

@@ -18,6 +18,8 @@ void applyJobSettings(const JobSettings& s) {
     c.cropVertical = s.cropVertical;
     c.cropEnabled = s.cropEnabled;
     c.rotate = s.rotate;
+    c.fit = s.fit;
+    c.wideCrop = s.wideCrop;
     c.width = s.width;
     c.height = s.height;
     c.bitRate = s.bitRate;

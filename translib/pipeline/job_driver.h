@@ -43,6 +43,13 @@ void encodeAudio();
 int prepareJob(const std::string& sourcePath, const std::string& destDir, int32_t* audioFramesOut,
                uint32_t* videoFramesOut, std::string* videoEsPathOut);
 
+// The picture size the source's first video track declares (its sample entry, else its
+// track header), read when the demultiplexer opens the movie: no sample is read and no
+// file is written. False when the movie does not open or has no video track with a size.
+// The demultiplexer's trace goes where the trace goes, and the context's source fields
+// are those of this source afterwards: run it where neither matters (a worker process).
+bool declaredPictureSize(const std::string& sourcePath, int* width, int* height);
+
 // The demultiplexing part of preparation: opens the output, runs the demultiplexer over
 // the whole source, prints the source statistics and decides the frame counts.
 void demuxToFiles(const std::string& sourcePath);

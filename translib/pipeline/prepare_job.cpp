@@ -54,7 +54,61 @@ void removeJobFiles() {
     removeJobFile(&c.videoEsPath);
 }
 
+// The stream sink of declaredPictureSize: it notes the first video stream's size and lets
+// everything else go.
+struct SizeSink {
+    bool found = false;
+    int width = 0, height = 0;
+};
+SizeSink g_sizeSink;
+char g_sizeStreamToken;
+
+EsOutStream* sizeSinkAdd(EsOut*, const EsDescriptor* descriptor) {
+    if (descriptor && descriptor->category == VIDEO_ES && !g_sizeSink.found &&
+        descriptor->video.width > 0 && descriptor->video.height > 0) {
+        g_sizeSink.found = true;
+        g_sizeSink.width = descriptor->video.width;
+        g_sizeSink.height = descriptor->video.height;
+    }
+    // A handle the demultiplexer only hands back to this sink, which never looks into it.
+    return reinterpret_cast<EsOutStream*>(&g_sizeStreamToken);
+}
+
+int sizeSinkSend(EsOut*, EsOutStream*, Block* block) {
+    block_Free(block);
+    return 0;
+}
+
+int sizeSinkDel(EsOut*, EsOutStream*) {
+    return 0;
+}
+
+int sizeSinkControl(EsOut*, int, ...) {
+    return 0;
+}
+
+void sizeSinkClose(EsOut*) {}
+
 }  // namespace
+
+bool declaredPictureSize(const std::string& sourcePath, int* width, int* height) {
+    static EsOut sink;
+    sink.Add = sizeSinkAdd;
+    sink.Send = sizeSinkSend;
+    sink.Del = sizeSinkDel;
+    sink.Control = sizeSinkControl;
+    g_sizeSink = SizeSink();
+    DemuxOpenArgs args;
+    args.sourcePath = sourcePath.c_str();
+    args.sink = &sink;
+    args.closeSink = sizeSinkClose;
+    if (DEMUX_Open(args) != 0) return false;
+    DEMUX_Close();
+    if (!g_sizeSink.found) return false;
+    *width = g_sizeSink.width;
+    *height = g_sizeSink.height;
+    return true;
+}
 
 void demuxToFiles(const std::string& sourcePath) {
     ConversionContext& c = g_context;

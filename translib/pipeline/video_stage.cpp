@@ -52,6 +52,8 @@ EncoderJob encoderJobOf(ConversionContext& c) {
     job.cropHorizontal = c.cropHorizontal;
     job.cropVertical = c.cropVertical;
     job.cropEnabled = c.cropEnabled;
+    job.fit = c.fit;
+    job.wideCrop = c.wideCrop;
     job.progress = &c.videoProgress;
     return job;
 }

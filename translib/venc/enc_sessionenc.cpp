@@ -14,6 +14,7 @@
 
 #include "core/cancel.h"
 #include "core/context.h"
+#include "core/job_rules.h"
 #include "dsp/dsp.h"
 #include "platform/trace.h"
 #include "venc/enc_bitstrm.h"
@@ -135,6 +136,18 @@ bool EncoderSession::validateJob() {
             c.cropLeft, c.cropTop, c.cropHorizontal, c.cropVertical, c.sourceWidth, c.sourceHeight);
         return false;
     }
+    if (c.wideCrop && !jobrules::cropFitsSource(c.cropLeft, c.cropHorizontal - c.cropLeft,
+                                                c.cropTop, c.cropVertical - c.cropTop,
+                                                c.sourceWidth, c.sourceHeight, true)) {
+        logError(
+            "crop margins (left %u, right %d, top %u, bottom %d) are too wide for the %dx%d "
+            "source: sources up to %d pixels wide take at most %d at the left and right and %d "
+            "at the top and bottom, wider ones a quarter of their width and height",
+            c.cropLeft, c.cropHorizontal - c.cropLeft, c.cropTop, c.cropVertical - c.cropTop,
+            c.sourceWidth, c.sourceHeight, jobrules::kWideCropSourceWidth,
+            jobrules::kMaxCropHorizontal, jobrules::kMaxCropVertical);
+        return false;
+    }
     if ((enc_g_volmd->uiBitRate >> 1) == 0) {
         logError("bit rate %u is too low", enc_g_volmd->uiBitRate);
         return false;
@@ -250,10 +263,22 @@ void EncoderSession::allocateBuffers() {
                  2 * static_cast<size_t>(vop->iWidth / 2) * (vop->iHeight / 2),
              "prepared frame malloc failed!\n");
     try {
-        m_preparer.setup(m_sourceWidth, m_sourceHeight, vop->iWidth, vop->iHeight, m_window);
+        m_preparer.setup(m_sourceWidth, m_sourceHeight, vop->iWidth, vop->iHeight,
+                         encFitGeometryOf(m_window, vop->iWidth, vop->iHeight, m_job.fit));
         m_ctx = std::make_unique<EncMbContext>();
     } catch (const std::bad_alloc&) {
         encFail("frame preparation malloc failed!\n");
+    }
+
+    if (m_job.fit != PictureFit::Stretch || m_preparer.reduceX() > 1 || m_preparer.reduceY() > 1) {
+        const EncFitGeometry g = encFitGeometryOf(m_window, vop->iWidth, vop->iHeight, m_job.fit);
+        platform::trace(
+            "frame preparation: fit %s, window %dx%d at %d,%d, area reduction %dx%d to %dx%d, "
+            "scaled to %dx%d at %d,%d of %dx%d\n",
+            pictureFitName(m_job.fit), g.window.width, g.window.height, g.window.left, g.window.top,
+            m_preparer.reduceX(), m_preparer.reduceY(), m_preparer.scaledWidth(),
+            m_preparer.scaledHeight(), g.innerWidth, g.innerHeight, g.innerLeft, g.innerTop,
+            vop->iWidth, vop->iHeight);
     }
 
     EncMbContext& ctx = *m_ctx;

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <string>
 
+#include "core/picture_fit.h"
+
 // What one encoding run makes of the pictures.
 struct EncoderJob {
     // The decoded pictures: frame size and whole frames per second of the source.
@@ -27,6 +29,11 @@ struct EncoderJob {
     uint16_t cropHorizontal = 0;  // left plus right
     uint16_t cropVertical = 0;    // top plus bottom
     int8_t cropEnabled = 1;
+    // How the cropped picture fills the coded size.
+    PictureFit fit = PictureFit::Stretch;
+    // Margins as the command line takes them (jobrules::cropFitsSource), checked against
+    // the source size; otherwise the margins are taken as they come.
+    int8_t wideCrop = 0;
     // Counts the source frames taken (a progress display polls it); may be none.
     std::atomic<int32_t>* progress = nullptr;
     // When set, every coded VOP's reconstruction is appended to this file in the
