@@ -1,12 +1,9 @@
 // kinolite-cli convert [options] SOURCE...: converts each source into a handset movie
 // file, one job after the other, the way the job list's worker does.
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -167,45 +164,18 @@ int dialogMessage(int id, const std::string& about = std::string()) {
 // The picture size a source declares, read in a worker process (the demultiplexer keeps
 // process-wide state and traces what it reads); false when it cannot be told.
 bool sourcePictureSize(const std::string& source, int* width, int* height) {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
+    std::string text;
+    auto work = [&] {
+        int w = 0, h = 0;
+        return declaredPictureSize(source, &w, &h) ? std::to_string(w) + " " + std::to_string(h)
+                                                   : std::string();
+    };
+    int w = 0, h = 0;
+    if (!runInWorkerProcess(work, &text) || std::sscanf(text.c_str(), "%d %d", &w, &h) != 2 ||
+        w <= 0 || h <= 0)
         return false;
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        const int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, 1);
-            dup2(null, 2);
-            close(null);
-        }
-        int size[2] = {0, 0};
-        if (!declaredPictureSize(source, &size[0], &size[1])) size[0] = size[1] = 0;
-        writeAll(fds[1], std::string(reinterpret_cast<const char*>(size), sizeof size));
-        _exit(0);
-    }
-    close(fds[1]);
-    int size[2] = {0, 0};
-    size_t got = 0;
-    while (got < sizeof size) {
-        const ssize_t n = read(fds[0], reinterpret_cast<char*>(size) + got, sizeof size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<size_t>(n);
-    }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (got != sizeof size || size[0] <= 0 || size[1] <= 0) return false;
-    *width = size[0];
-    *height = size[1];
+    *width = w;
+    *height = h;
     return true;
 }
 

@@ -4,12 +4,9 @@
 // temporary files only, and the video decoder reads the stream to its end; nothing is
 // encoded and nothing is left behind.
 
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <algorithm>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -276,42 +273,19 @@ Facts probeInWorker(const std::string& source, int targetWidth, int targetHeight
 
 // Probes one source in a worker process; the facts come back as "key\tvalue" lines.
 Facts probe(const std::string& source, int targetWidth, int targetHeight) {
-    int fds[2];
-    if (pipe(fds) != 0) return {{"verdict", "not convertible: cannot start a worker process"}};
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        int null = open("/dev/null", O_WRONLY);
-        if (null >= 0) {
-            dup2(null, 1);
-            dup2(null, 2);
-            close(null);
-        }
-        std::string text;
+    std::string text;
+    auto work = [&] {
+        std::string lines;
         for (const auto& kv : probeInWorker(source, targetWidth, targetHeight)) {
             std::string value = kv.second;
             for (char& ch : value)
                 if (ch == '\n' || ch == '\t') ch = ' ';
-            text += kv.first + "\t" + value + "\n";
+            lines += kv.first + "\t" + value + "\n";
         }
-        writeAll(fds[1], text);
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string text;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) != 0) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+        return lines;
+    };
+    if (!runInWorkerProcess(work, &text))
+        return {{"verdict", "not convertible: cannot start a worker process"}};
     Facts f;
     size_t end;
     while ((end = text.find('\n')) != std::string::npos) {

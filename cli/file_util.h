@@ -2,6 +2,7 @@
 // Small file helpers of the command-line tool.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,3 +18,8 @@ bool makeDirectories(const std::string& path, std::string* problem);
 
 // Writes all of `text` to the descriptor, going on after interruptions; false on an error.
 bool writeAll(int fd, const std::string& text);
+
+// Runs `work` in a child process whose standard output and error go to /dev/null (the
+// pipeline keeps process-wide state and traces what it reads) and puts what it returned
+// in *text. False when no child could be started; a child that dies leaves *text short.
+bool runInWorkerProcess(const std::function<std::string()>& work, std::string* text);

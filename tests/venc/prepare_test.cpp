@@ -291,80 +291,37 @@ TEST(ScalerTest, LargeWindowsAreAveragedFirst) {
 }
 
 TEST(FitTest, GeometryOfEachFit) {
+    // A window of w x h fitted into tw x th: the window kept {left, top, width, height} and
+    // the inner rectangle of the target it fills {left, top, width, height}.
     struct Case {
-        const char* name;
-        int width, height, tw, th;
         PictureFit fit;
-        EncFitGeometry expected;  // window {left, top, width, height}, inner rectangle
+        int w, h, tw, th;
+        int window[4], inner[4];
     };
+    using F = PictureFit;
     const Case cases[] = {
-        {"stretch_keeps_all",
-         544,
-         960,
-         176,
-         144,
-         PictureFit::Stretch,
-         {{0, 0, 544, 960}, 0, 0, 176, 144}},
-        {"pad_portrait", 544, 960, 176, 144, PictureFit::Pad, {{0, 0, 544, 960}, 46, 0, 82, 144}},
-        {"crop_portrait",
-         544,
-         960,
-         176,
-         144,
-         PictureFit::Crop,
-         {{0, 256, 544, 446}, 0, 0, 176, 144}},
-        {"pad_1080p", 1920, 1080, 176, 144, PictureFit::Pad, {{0, 0, 1920, 1080}, 0, 22, 176, 100}},
-        {"crop_1080p",
-         1920,
-         1080,
-         176,
-         144,
-         PictureFit::Crop,
-         {{300, 0, 1320, 1080}, 0, 0, 176, 144}},
-        {"pad_same_aspect",
-         352,
-         288,
-         176,
-         144,
-         PictureFit::Pad,
-         {{0, 0, 352, 288}, 0, 0, 176, 144}},
-        {"crop_same_aspect",
-         176,
-         144,
-         176,
-         144,
-         PictureFit::Crop,
-         {{0, 0, 176, 144}, 0, 0, 176, 144}},
-        {"pad_square_in_wide",
-         480,
-         480,
-         160,
-         96,
-         PictureFit::Pad,
-         {{0, 0, 480, 480}, 32, 0, 96, 96}},
-        {"crop_800x480_to_128x128",
-         800,
-         480,
-         128,
-         128,
-         PictureFit::Crop,
-         {{160, 0, 480, 480}, 0, 0, 128, 128}},
-        {"pad_thin_line", 1920, 8, 128, 96, PictureFit::Pad, {{0, 0, 1920, 8}, 0, 46, 128, 2}},
+        {F::Stretch, 544, 960, 176, 144, {0, 0, 544, 960}, {0, 0, 176, 144}},
+        {F::Pad, 544, 960, 176, 144, {0, 0, 544, 960}, {46, 0, 82, 144}},
+        {F::Crop, 544, 960, 176, 144, {0, 256, 544, 446}, {0, 0, 176, 144}},
+        {F::Pad, 1920, 1080, 176, 144, {0, 0, 1920, 1080}, {0, 22, 176, 100}},
+        {F::Crop, 1920, 1080, 176, 144, {300, 0, 1320, 1080}, {0, 0, 176, 144}},
+        {F::Pad, 352, 288, 176, 144, {0, 0, 352, 288}, {0, 0, 176, 144}},   // same aspect
+        {F::Crop, 176, 144, 176, 144, {0, 0, 176, 144}, {0, 0, 176, 144}},  // same aspect
+        {F::Pad, 480, 480, 160, 96, {0, 0, 480, 480}, {32, 0, 96, 96}},     // square in wide
+        {F::Crop, 800, 480, 128, 128, {160, 0, 480, 480}, {0, 0, 128, 128}},
+        {F::Pad, 1920, 8, 128, 96, {0, 0, 1920, 8}, {0, 46, 128, 2}},  // a thin line
     };
     for (const Case& c : cases) {
         EncCropWindow window;
-        window.width = c.width;
-        window.height = c.height;
+        window.width = c.w;
+        window.height = c.h;
         const EncFitGeometry g = encFitGeometryOf(window, c.tw, c.th, c.fit);
-        const EncFitGeometry& e = c.expected;
-        EXPECT_EQ(g.window.left, e.window.left) << c.name;
-        EXPECT_EQ(g.window.top, e.window.top) << c.name;
-        EXPECT_EQ(g.window.width, e.window.width) << c.name;
-        EXPECT_EQ(g.window.height, e.window.height) << c.name;
-        EXPECT_EQ(g.innerLeft, e.innerLeft) << c.name;
-        EXPECT_EQ(g.innerTop, e.innerTop) << c.name;
-        EXPECT_EQ(g.innerWidth, e.innerWidth) << c.name;
-        EXPECT_EQ(g.innerHeight, e.innerHeight) << c.name;
+        const std::vector<int> got = {g.window.left, g.window.top, g.window.width, g.window.height,
+                                      g.innerLeft,   g.innerTop,   g.innerWidth,   g.innerHeight};
+        const std::vector<int> expected = {c.window[0], c.window[1], c.window[2], c.window[3],
+                                           c.inner[0],  c.inner[1],  c.inner[2],  c.inner[3]};
+        EXPECT_EQ(got, expected) << pictureFitName(c.fit) << " " << c.w << "x" << c.h << " in "
+                                 << c.tw << "x" << c.th;
     }
     // The crop fit narrows the window the user's margins left, inside those margins.
     EncCropWindow cropped;

@@ -262,16 +262,16 @@ void EncoderSession::allocateBuffers() {
              static_cast<size_t>(vop->iWidth) * vop->iHeight +
                  2 * static_cast<size_t>(vop->iWidth / 2) * (vop->iHeight / 2),
              "prepared frame malloc failed!\n");
+    const EncFitGeometry fitted = encFitGeometryOf(m_window, vop->iWidth, vop->iHeight, m_job.fit);
     try {
-        m_preparer.setup(m_sourceWidth, m_sourceHeight, vop->iWidth, vop->iHeight,
-                         encFitGeometryOf(m_window, vop->iWidth, vop->iHeight, m_job.fit));
+        m_preparer.setup(m_sourceWidth, m_sourceHeight, vop->iWidth, vop->iHeight, fitted);
         m_ctx = std::make_unique<EncMbContext>();
     } catch (const std::bad_alloc&) {
         encFail("frame preparation malloc failed!\n");
     }
 
     if (m_job.fit != PictureFit::Stretch || m_preparer.reduceX() > 1 || m_preparer.reduceY() > 1) {
-        const EncFitGeometry g = encFitGeometryOf(m_window, vop->iWidth, vop->iHeight, m_job.fit);
+        const EncFitGeometry& g = fitted;
         platform::trace(
             "frame preparation: fit %s, window %dx%d at %d,%d, area reduction %dx%d to %dx%d, "
             "scaled to %dx%d at %d,%d of %dx%d\n",
